@@ -1,0 +1,130 @@
+#include "app/CaptureRun.h"
+
+#include "app/Settings.h"
+#include "output/BmpWriter.h"
+#include "output/JpegWriter.h"
+#include "output/Notice.h"
+#include "output/Scaler.h"
+
+HINSTANCE AppInstance;
+DibImage NoticeBackground;
+
+namespace {
+
+const int NoticeWidth = 200;
+const int NoticeHeight = 90;
+const unsigned int NoticeDimLevel = 25;
+const int CounterWrap = 100;
+const int SoundResourceId = 150;
+const DWORD MillisecondsPerSecond = 1000;
+
+// The scaler keeps sizes in 16 bits and row pitches (3 * stride) too.
+const int MaxScalableWidth = 21844;
+const int MaxScalableHeight = 65535;
+
+bool FitsScaler(int width, int height)
+{
+    return width >= 1 && height >= 1 && width <= MaxScalableWidth && height <= MaxScalableHeight;
+}
+
+// A stored delay outside the range the command line accepts is ignored,
+// like a bad command-line delay: no overflow of the milliseconds, no wait
+// of years.
+void WaitForDelay()
+{
+    int delay = AppSettings.Delay;
+    if (delay > 0 && delay <= MaxDelaySeconds)
+        Sleep(static_cast<DWORD>(delay) * MillisecondsPerSecond);
+}
+
+void CaptureNoticeBackground(HDC screen, int screenWidth, int screenHeight)
+{
+    int left = (screenWidth - NoticeWidth) / 2;
+    int top = (screenHeight - NoticeHeight) / 2;
+    NoticeBackground.CaptureFrom(screen, left, top, left + NoticeWidth, top + NoticeHeight);
+    NoticeBackground.Dim(NoticeDimLevel);
+}
+
+void WritePicture(const DibImage& picture)
+{
+    bool named = BuildOutputPath();
+    if (!named || !picture.bits)
+        return;
+    if (AppSettings.FileType != 0)
+        WriteJpegFile(OutputPath, AppSettings.Quality, picture);
+    else
+        WriteBmpFile(picture);
+}
+
+void PlayDoneSound()
+{
+    PlaySoundW(MAKEINTRESOURCEW(SoundResourceId), GetModuleHandleW(nullptr),
+               SND_RESOURCE | SND_ASYNC);
+}
+
+}  // namespace
+
+PictureSize PlanPictureSize(int screenWidth, int screenHeight, int targetWidth, int targetHeight)
+{
+    int w = targetWidth;
+    int h = targetHeight;
+    bool screenLandscape = screenWidth > screenHeight;
+    bool targetLandscape = w > h;
+    if (screenLandscape != targetLandscape) {
+        w = targetHeight;
+        h = targetWidth;
+    }
+    if (w > screenWidth)
+        w = screenWidth;
+    if (h > screenHeight)
+        h = screenHeight;
+    bool reduce = screenWidth > w || screenHeight > h;
+    if (!reduce || !FitsScaler(w, h) || !FitsScaler(screenWidth, screenHeight))
+        return {screenWidth, screenHeight, false};
+    return {w, h, true};
+}
+
+int CaptureRun()
+{
+    SetSettingDefaults();
+    AppSettings.Counter = 0;
+    int screenWidth = AppSettings.Width;
+    int screenHeight = AppSettings.Height;
+    LoadSettings();
+
+    WaitForDelay();
+
+    DibImage capture;
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+        capture.CaptureFrom(screen, 0, 0, screenWidth, screenHeight);
+        if (AppSettings.Progress != 0)
+            CaptureNoticeBackground(screen, screenWidth, screenHeight);
+        ReleaseDC(nullptr, screen);
+    }
+
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    ShowCursor(TRUE);
+
+    {
+        DibImage scaled;
+        const DibImage* picture = &capture;
+        PictureSize size =
+            PlanPictureSize(screenWidth, screenHeight, AppSettings.Width, AppSettings.Height);
+        // Without room for the reduced picture the capture is saved as it is.
+        if (size.scaled && capture.bits && scaled.Create(size.width, size.height) &&
+            ScaleImage(capture, scaled))
+            picture = &scaled;
+        WritePicture(*picture);
+        SetCursor(nullptr);
+
+        AppSettings.Counter = (AppSettings.Counter + 1) % CounterWrap;
+        SaveSettings(true);
+
+        if (AppSettings.PlaySound != 0)
+            PlayDoneSound();
+        if (AppSettings.Progress != 0 && NoticeBackground.bits)
+            ShowCompletionNotice();
+    }
+    return 0;
+}

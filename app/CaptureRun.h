@@ -1,0 +1,28 @@
+// The capture mode and the process-wide state it shares with the notice
+// and the configuration side.
+#pragma once
+
+#include <windows.h>
+
+#include "app/DibImage.h"
+
+extern HINSTANCE AppInstance;
+
+// The darkened 200 x 90 screen region behind the completion notice.
+extern DibImage NoticeBackground;
+
+const int MaxDelaySeconds = 360000;
+
+int CaptureRun();
+
+struct PictureSize {
+    int width;
+    int height;
+    bool scaled;  // false: the capture is saved as it is
+};
+
+// Turns the configured size to the screen's orientation and decides whether
+// the picture is reduced. Never enlarges: an axis where the target exceeds
+// the screen keeps the screen's size. A size the scaler cannot take (below 1,
+// or beyond its 16-bit sizes and pitches) leaves the picture unscaled.
+PictureSize PlanPictureSize(int screenWidth, int screenHeight, int targetWidth, int targetHeight);

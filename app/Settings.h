@@ -1,0 +1,63 @@
+// The ten persisted settings, their registry store and the picture's name.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+// mmsystem.h maps PlaySound to PlaySoundW; the setting of that name must
+// keep its own name in every translation unit.
+#undef PlaySound
+
+struct Settings {
+    WCHAR Folder[MAX_PATH];
+    int Width;
+    int Height;
+    int Counter;
+    int Quality;
+    int Delay;
+    int FileType;
+    int PlaySound;
+    int Progress;
+    int AutoClose;
+};
+
+extern Settings AppSettings;
+extern WCHAR OutputPath[MAX_PATH];
+
+// HKEY_CURRENT_USER\Software\Tavro
+extern const HKEY SettingsRoot;
+extern const WCHAR SettingsPath[];
+
+struct RegValue {
+    DWORD type;
+    void* data;
+    DWORD size;
+};
+
+// Stateless registry accessor; every operation opens the key and closes it
+// again, so no handle outlives a call.
+class RegistryStore {
+public:
+    static RegistryStore& Instance();
+    virtual ~RegistryStore() = default;
+
+    bool CreateKey(HKEY root, const WCHAR* path);
+    bool WriteValue(HKEY root, const WCHAR* path, const WCHAR* name, const RegValue& value);
+    bool ReadValue(HKEY root, const WCHAR* path, const WCHAR* name, RegValue& value);
+    bool WriteDword(HKEY root, const WCHAR* path, const WCHAR* name, int number);
+    int ReadDword(HKEY root, const WCHAR* path, const WCHAR* name);
+    bool ValueExists(HKEY root, const WCHAR* path, const WCHAR* name);
+
+private:
+    RegistryStore() = default;
+};
+
+void LoadSettings();
+void SaveSettings(bool counterOnly);
+
+// Fills OutputPath. Returns false, leaving OutputPath empty, when the name
+// would not fit in MAX_PATH characters: such a folder is treated like one
+// that cannot be written, rather than writing to a cut-off name.
+bool BuildOutputPath();
+
+// The defaults both modes set before LoadSettings.
+void SetSettingDefaults();

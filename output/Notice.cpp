@@ -1,0 +1,7 @@
+#include "output/Notice.h"
+
+// Placeholder until the notice lands.
+bool ShowCompletionNotice()
+{
+    return false;
+}

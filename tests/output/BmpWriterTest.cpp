@@ -1,0 +1,3 @@
+#include "app/Settings.h"
+#include "support/TestSupport.h"
+TEST(Settings, Placeholder) {}

@@ -1,0 +1,78 @@
+#include "support/ScreenPattern.h"
+
+#include <vector>
+
+#include "support/TestSupport.h"
+
+DWORD ScreenPattern::Default(int x, int y)
+{
+    DWORD red = (x * 7 + y * 3) & 0xFF;
+    DWORD green = (x ^ y) & 0xFF;
+    DWORD blue = (x * y + 17) & 0xFF;
+    return red << 16 | green << 8 | blue;
+}
+
+ScreenPattern::ScreenPattern(ColourAt colour)
+    : colour_(colour),
+      width_(GetSystemMetrics(SM_CXSCREEN)),
+      height_(GetSystemMetrics(SM_CYSCREEN)),
+      window_(nullptr)
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TavroTestPattern";
+        RegisterClassW(&windowClass);
+        registered = true;
+    }
+    window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TavroTestPattern", L"",
+                              WS_POPUP | WS_VISIBLE, 0, 0, width_, height_, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), this);
+    UpdateWindow(window_);
+    PumpMessages(300);
+}
+
+ScreenPattern::~ScreenPattern()
+{
+    DestroyWindow(window_);
+    PumpMessages(100);
+}
+
+LRESULT CALLBACK ScreenPattern::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<ScreenPattern*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_ERASEBKGND)
+        return 1;
+    if (message == WM_PAINT && self) {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        self->Paint(dc);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ScreenPattern::Paint(HDC dc)
+{
+    std::vector<DWORD> pixels(static_cast<size_t>(width_) * height_);
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+            pixels[static_cast<size_t>(y) * width_ + x] = colour_(x, y);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, 0, 0, width_, height_, 0, 0, 0, height_, pixels.data(), &info,
+                      DIB_RGB_COLORS);
+}

@@ -1,0 +1,178 @@
+#include "support/TestSupport.h"
+
+#include <stdio.h>
+
+#include "app/Settings.h"
+#include "platform/WideCrt.h"
+
+std::string Utf8(const WCHAR* text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
+    return result;
+}
+
+std::u16string Utf16(const char* text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::u16string result(size > 0 ? size - 1 : 0, u'\0');
+    if (size > 1)
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, reinterpret_cast<WCHAR*>(&result[0]), size);
+    return result;
+}
+
+std::vector<unsigned char> ReadWholeFile(const WCHAR* windowsPath)
+{
+    std::vector<unsigned char> bytes;
+    FILE* file = _wfopen(windowsPath, L"rb");
+    if (!file)
+        return bytes;
+    unsigned char block[65536];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0)
+        bytes.insert(bytes.end(), block, block + got);
+    fclose(file);
+    return bytes;
+}
+
+bool FileExists(const WCHAR* windowsPath)
+{
+    return GetFileAttributesW(windowsPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static int serial = 0;
+    wsprintfW(path_, L"C:\\tavro-test-%u-%d", GetCurrentProcessId(), ++serial);
+    CreateDirectoryW(path_, nullptr);
+}
+
+static void RemoveTree(const WCHAR* folder)
+{
+    WCHAR pattern[MAX_PATH * 2];
+    wsprintfW(pattern, L"%s\\*", folder);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(pattern, &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!lstrcmpW(entry.cFileName, L".") || !lstrcmpW(entry.cFileName, L".."))
+                continue;
+            WCHAR child[MAX_PATH * 2];
+            wsprintfW(child, L"%s\\%s", folder, entry.cFileName);
+            SetFileAttributesW(child, FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileW(child);
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    RemoveTree(path_);
+}
+
+std::u16string ScratchFolder::Join(const char* name) const
+{
+    return U16(path_) + u"\\" + Utf16(name);
+}
+
+void ClearSettingsKey()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, SettingsPath);
+    RegDeleteKeyW(HKEY_CURRENT_USER, SettingsPath);
+}
+
+bool SettingsKeyExists()
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::vector<std::string> SettingsValueNames()
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[256];
+        DWORD length = 256;
+        if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(Utf8(name));
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+bool ReadRawSetting(const WCHAR* name, DWORD& type, std::vector<unsigned char>& data)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    LONG result = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+    if (result == ERROR_SUCCESS) {
+        data.resize(size);
+        result = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+void WriteRawSetting(const WCHAR* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, SettingsPath, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size));
+    RegCloseKey(key);
+}
+
+void WriteDwordSetting(const WCHAR* name, DWORD value)
+{
+    WriteRawSetting(name, REG_DWORD, &value, sizeof value);
+}
+
+DWORD ReadDwordSetting(const WCHAR* name)
+{
+    DWORD type;
+    std::vector<unsigned char> data;
+    if (!ReadRawSetting(name, type, data) || data.size() != 4)
+        return 0xFFFFFFFF;
+    return ReadU32(data, 0);
+}
+
+unsigned ReadU16(const std::vector<unsigned char>& bytes, size_t offset)
+{
+    return bytes[offset] | bytes[offset + 1] << 8;
+}
+
+unsigned ReadU32(const std::vector<unsigned char>& bytes, size_t offset)
+{
+    return ReadU16(bytes, offset) | ReadU16(bytes, offset + 2) << 16;
+}
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}

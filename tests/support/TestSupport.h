@@ -1,0 +1,57 @@
+// Helpers shared by the test programs: UTF-16 text, files, the settings key.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/GTest.h"
+
+// UTF-8 copy of a UTF-16 text, for assertions and messages.
+std::string Utf8(const WCHAR* text);
+// UTF-16 copy of a UTF-8 text.
+std::u16string Utf16(const char* text);
+inline std::u16string U16(const WCHAR* text)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+}
+inline const WCHAR* W(const std::u16string& text)
+{
+    return reinterpret_cast<const WCHAR*>(text.c_str());
+}
+
+// Whole contents of a file named by a Windows path; empty when missing.
+std::vector<unsigned char> ReadWholeFile(const WCHAR* windowsPath);
+bool FileExists(const WCHAR* windowsPath);
+
+// A fresh folder under C:\ for one test, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    const WCHAR* Path() const { return path_; }
+    // path + "\" + name
+    std::u16string Join(const char* name) const;
+
+private:
+    WCHAR path_[MAX_PATH];
+};
+
+// Deletes HKCU\Software\Tavro and everything under it.
+void ClearSettingsKey();
+bool SettingsKeyExists();
+// Names of the values under the settings key.
+std::vector<std::string> SettingsValueNames();
+// Raw value: type and bytes; false when absent.
+bool ReadRawSetting(const WCHAR* name, DWORD& type, std::vector<unsigned char>& data);
+void WriteRawSetting(const WCHAR* name, DWORD type, const void* data, DWORD size);
+void WriteDwordSetting(const WCHAR* name, DWORD value);
+DWORD ReadDwordSetting(const WCHAR* name);  // 0xFFFFFFFF when absent
+
+// Little-endian field readers for file bytes.
+unsigned ReadU16(const std::vector<unsigned char>& bytes, size_t offset);
+unsigned ReadU32(const std::vector<unsigned char>& bytes, size_t offset);
+
+// Pumps this thread's messages for the given time.
+void PumpMessages(DWORD milliseconds);
