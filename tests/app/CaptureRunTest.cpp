@@ -66,8 +66,9 @@ TEST_F(CaptureRunTest, AFreshSetupSavesTheWholeScreenAsBmpInTemp)
     EXPECT_EQ(static_cast<unsigned>(width), ReadU32(file, 18));
     EXPECT_EQ(static_cast<unsigned>(height), ReadU32(file, 22));
     EXPECT_EQ(0, CountScreenMismatches(file, pattern));
-    if (width == 240 && height == 320)
+    if (width == 240 && height == 320) {
         EXPECT_EQ(230454u, file.size());
+    }
 
     EXPECT_EQ(std::vector<std::string>{"Counter"}, SettingsValueNames());
     EXPECT_EQ(1u, ReadDwordSetting(L"Counter"));
