@@ -1,0 +1,11 @@
+// The libjpeg side of the JPEG writer. Free of <windows.h>: libjpeg's
+// `boolean` and the Windows one cannot meet in one translation unit.
+#pragma once
+
+// Compresses width x height pixels of packed top-down RGB rows (3 * width
+// bytes each) into a baseline JFIF file at the given quality, which goes to
+// libjpeg unchanged (the library limits it to 1..100). 1 when the whole
+// file was written and closed, 0 otherwise; a partly written file is left
+// for the caller to remove.
+int CompressRgbToJpeg(const wchar_t* fileName, int width, int height, int quality,
+                      const unsigned char* rgbRows);
