@@ -26,5 +26,9 @@ bool CanScale(int sourceWidth, int sourceHeight, int sourcePitch, int width, int
 // could be had.
 bool ScalePixels(const PixelView& source, const PixelView& destination);
 
+// The same without the processor-specific vector code, for processors that
+// lack it; callable on any so that both can be checked to agree.
+bool ScalePixelsPortable(const PixelView& source, const PixelView& destination);
+
 // The same on two pictures, the destination already created at its size.
 bool ScaleImage(const DibImage& source, DibImage& destination);

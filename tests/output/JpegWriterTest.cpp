@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include "bench/JpegBaseline.h"
 #include "output/JpegCompressor.h"
 #include "output/PictureFiles.h"
 #include "platform/WideCrt.h"
@@ -183,12 +184,34 @@ TEST(JpegWriter, FailurePartWayLeavesNoTruncatedFile)
     EXPECT_FALSE(FileExists(W(folder.Join("screen07.tmp"))));
 }
 
+// The benchmark times the writer against libjpeg fed packed rows: both
+// must make the same file.
+TEST(JpegWriter, SameBytesAsTheBenchmarkBaseline)
+{
+    ScratchFolder folder;
+    Picture picture(241, 40);
+    std::vector<BYTE> ours = Written(folder, 90, picture.image);
+    std::u16string name = folder.Join("baseline.jpg");
+    std::vector<BYTE> rgb = TopDownRgb(picture.image);
+    std::string path = UnixPath(U16(folder.Path()));
+    ASSERT_FALSE(path.empty());
+    ASSERT_TRUE(CompressPackedRgb((path + "/baseline.jpg").c_str(), 241, 40, 90, rgb.data()));
+    EXPECT_EQ(ours, ReadWholeFile(W(name)));
+}
+
 TEST(JpegWriter, PacksRowsTopDownInRedGreenBlue)
 {
+    for (int width : {1, 5, 6, 7, 11, 241, 480}) {
+        Picture picture(width, 3);
+        std::vector<BYTE> rgb(width * 3 * 3 + 1, 0xEE);
+        PackRgbRows(picture.image, rgb.data());
+        EXPECT_EQ(0xEE, rgb.back()) << width;  // nothing written past the rows
+        rgb.pop_back();
+        EXPECT_EQ(TopDownRgb(picture.image), rgb) << width;
+    }
     Picture picture(241, 3);
     std::vector<BYTE> rgb(241 * 3 * 3);
     PackRgbRows(picture.image, rgb.data());
-    EXPECT_EQ(TopDownRgb(picture.image), rgb);
     DWORD first = Busy(0, 0);
     EXPECT_EQ(static_cast<BYTE>(first >> 16), rgb[0]);
     EXPECT_EQ(static_cast<BYTE>(first), rgb[2]);

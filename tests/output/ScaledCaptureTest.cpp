@@ -94,13 +94,14 @@ protected:
     }
     void TearDown() override { ClearSettingsKey(); }
 
-    void Run(int width, int height, int fileType, int quality = 100)
+    void Run(int width, int height, int fileType, int quality = 100,
+             ScreenPattern::ColourAt colour = ScreenPattern::Default)
     {
         WriteDwordSetting(L"Width", width);
         WriteDwordSetting(L"Height", height);
         WriteDwordSetting(L"FileType", fileType);
         WriteDwordSetting(L"Quality", quality);
-        ScreenPattern pattern;
+        ScreenPattern pattern(colour);
         screenWidth = pattern.Width();
         screenHeight = pattern.Height();
         EXPECT_EQ(0, CaptureRun());
@@ -219,4 +220,31 @@ TEST_F(ScaledCapture, JpegAtScreenSize)
     DibImage expected;
     Expected(expected, screenWidth, screenHeight);
     EXPECT_EQ(CjpegBytes(folder, screenWidth, screenHeight, TopDownRgb(expected), 100), file);
+}
+
+namespace {
+
+DWORD RedOverBlue(int, int y)
+{
+    return y < GetSystemMetrics(SM_CYSCREEN) / 2 ? 0xFF0000 : 0x0000FF;
+}
+
+}  // namespace
+
+TEST_F(ScaledCapture, JpegDecodesUpright)
+{
+    Run(120, 160, 1, 90, RedOverBlue);
+    if (screenWidth != 240 || screenHeight != 320)
+        GTEST_SKIP() << "needs a 240 x 320 screen";
+    int width = 0, height = 0;
+    std::vector<BYTE> rgb;
+    ASSERT_TRUE(DjpegDecode(folder, folder.Join("screen00.jpg"), width, height, rgb));
+    ASSERT_EQ(120, width);
+    ASSERT_EQ(160, height);
+    const BYTE* top = &rgb[(10 * 120 + 60) * 3];
+    const BYTE* bottom = &rgb[(150 * 120 + 60) * 3];
+    EXPECT_GT(top[0], 240);
+    EXPECT_LT(top[2], 15);
+    EXPECT_LT(bottom[0], 15);
+    EXPECT_GT(bottom[2], 240);
 }
