@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <functional>
 #include <vector>
 
 #include "optiontree/OptionModel.h"
@@ -775,10 +776,13 @@ struct MenuDriver {
     static bool upKeyFree;
     static HWND probe;
     static int ticks;
+    static std::function<void()> meanwhile;  // runs while the list is open
 
-    static void Start(HWND probeWindow, std::vector<UINT> toPost)
+    static void Start(HWND probeWindow, std::vector<UINT> toPost,
+                      std::function<void()> action = nullptr)
     {
         keys = toPost;
+        meanwhile = action;
         states.clear();
         texts.clear();
         shown = upKeyFree = false;
@@ -811,10 +815,13 @@ struct MenuDriver {
         upKeyFree = RegisterHotKey(probe, NavKeyUpId, 0, VK_UP) != 0;
         if (upKeyFree)
             UnregisterHotKey(probe, NavKeyUpId);
+        if (meanwhile)
+            meanwhile();
         for (UINT key : keys)
             PostMessageW(menuWindow, WM_KEYDOWN, key, 0);
     }
 };
+std::function<void()> MenuDriver::meanwhile;
 std::vector<UINT> MenuDriver::keys;
 std::vector<UINT> MenuDriver::states;
 std::vector<std::string> MenuDriver::texts;
@@ -835,9 +842,9 @@ protected:
         const bool down = UnregisterHotKey(tree_, NavKeyDownId) != 0;
         return up && down;
     }
-    void Open(std::vector<UINT> keys)
+    void Open(std::vector<UINT> keys, std::function<void()> meanwhile = nullptr)
     {
-        MenuDriver::Start(host_, keys);
+        MenuDriver::Start(host_, keys, meanwhile);
         Tap(ValueColumn() + 5, RowMiddle(3));
         PumpMessages(20);
     }
@@ -896,6 +903,30 @@ TEST_F(ChoiceList, ValueOutsideTheEntriesChecksNoneAndAnyPickSetsIt)
     EXPECT_EQ(0, items[3].value);
     EXPECT_EQ(1, items[3].changed);
     EXPECT_TRUE(NavKeysRegistered());
+}
+
+TEST_F(ChoiceList, RecordsReplacedOrControlDestroyedWhileOpenTakeNoPick)
+{
+    std::vector<OptionItem> items = Sample();
+    std::vector<OptionItem> others = Sample();
+    Give(items.data(), static_cast<int>(items.size()));
+    Open({VK_DOWN, VK_RETURN}, [&] {
+        SendMessageW(tree_, OTM_SETITEMS, reinterpret_cast<WPARAM>(others.data()),
+                     static_cast<LPARAM>(others.size()));
+    });
+    ASSERT_TRUE(MenuDriver::shown);
+    EXPECT_EQ(1, items[3].value);
+    EXPECT_EQ(1, others[3].value);
+    EXPECT_EQ(0, others[3].changed);
+    EXPECT_EQ(-1, state_->current);
+
+    Open({}, [&] {
+        DestroyWindow(tree_);
+        EndMenu();
+    });
+    ASSERT_TRUE(MenuDriver::shown);
+    EXPECT_FALSE(IsWindow(tree_));
+    EXPECT_EQ(1, others[3].value);
 }
 
 // ---- Painting ----
