@@ -53,6 +53,24 @@ void UseDialogFont(HWND hDlg, HWND control)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
+const UINT_PTR TabPageSubclassId = 1;
+
+// The About text stands on the tab page without a box of its own colour:
+// the page's colour is the tab control's to choose.
+LRESULT CALLBACK TabPageSubclass(HWND tab, UINT message, WPARAM wParam, LPARAM lParam,
+                                 UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_CTLCOLORSTATIC) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(tab, TabPageSubclass, TabPageSubclassId);
+    return DefSubclassProc(tab, message, wParam, lParam);
+}
+
 void InsertTab(HWND tab, int index, const WCHAR* text)
 {
     TCITEMW item = {};
@@ -108,6 +126,7 @@ void SetUp(HWND hDlg)
     Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, client.right,
                                  client.bottom, hDlg, nullptr, AppInstance, nullptr);
     UseDialogFont(hDlg, Dialog.tab);
+    SetWindowSubclass(Dialog.tab, TabPageSubclass, TabPageSubclassId, 0);
     InsertTab(Dialog.tab, SettingsPage, L"Настройки");
     InsertTab(Dialog.tab, AboutPage, L"О программе");
 

@@ -24,10 +24,13 @@ struct ShellDialog {
     bool okPressed;
 };
 
+LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR data);
+
 ShellDialog* ShellDialogOf(HWND hDlg)
 {
     DWORD_PTR data = 0;
-    if (!GetWindowSubclass(hDlg, nullptr, ShellDialogSubclassId, &data))
+    if (!GetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId, &data))
         return nullptr;
     return reinterpret_cast<ShellDialog*>(data);
 }

@@ -186,7 +186,7 @@ UINT TrackKeyPopup(HWND bar, MenuBar& state, int index, HMENU popup)
     ClientToScreen(bar, &corner);
     // The menu belongs to the owner, which gets WM_ENTERMENULOOP and
     // WM_EXITMENULOOP as on the handheld; the pick comes back here.
-    return TrackPopupMenuEx(popup, align | TPM_BOTTOMALIGN | TPM_RETURNCMD | TPM_NONOTIFY,
+    return TrackPopupMenuEx(popup, align | TPM_BOTTOMALIGN | TPM_RETURNCMD,
                             corner.x, corner.y, state.owner, nullptr);
 }
 
