@@ -5,6 +5,12 @@
 
 
 // ---- Options tree ----
+// The glyphs of the options tree's rows.
+#define IDI_GLYPH_EXPANDED 401
+#define IDI_GLYPH_COLLAPSED 402
+#define IDI_GLYPH_UNCHECKED 403
+#define IDI_GLYPH_CHECKED 404
+#define IDI_GLYPH_DROPDOWN 405
 
 
 // ---- Configuration dialog ----

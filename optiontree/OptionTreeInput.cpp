@@ -1,0 +1,291 @@
+// The options tree's interaction: taps, keys, scrolling, the current row,
+// the in-place editor and the Choice popup list.
+#include "optiontree/OptionModel.h"
+#include "optiontree/OptionTreeState.h"
+#include "platform/WideCrt.h"
+
+namespace {
+
+const UINT FirstChoiceCommand = 100;
+
+bool HasItems(const OptionTreeState* state)
+{
+    return state->items && state->itemCount > 0;
+}
+
+// Index of the visible row that y falls on (a y on the line between two
+// rows belongs to the upper one) and its top; -1 when none.
+int RowAt(const OptionTreeState* state, int y, int& top)
+{
+    top = -state->scrollPos;
+    for (int i = 0; i < state->itemCount; ++i) {
+        if (!state->items[i].visible)
+            continue;
+        if (top <= y && y <= top + state->rowHeight)
+            return i;
+        top += state->rowHeight;
+    }
+    return -1;
+}
+
+void SetScrollPosition(OptionTreeState* state, int position)
+{
+    SCROLLINFO bar = {sizeof bar, SIF_POS};
+    bar.nPos = position;
+    SetScrollInfo(state->hwnd, SB_VERT, &bar, TRUE);
+}
+
+int ScrollPosition(OptionTreeState* state)
+{
+    SCROLLINFO bar = {sizeof bar, SIF_POS};
+    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
+        return 0;
+    return bar.nPos;
+}
+
+void OpenEditor(OptionTreeState* state, int top, WPARAM keyFlags, int clickX, int clickY)
+{
+    HWND editor = state->editor;
+    const int valueX = ValueX(*state);
+    const int editTop = top + state->textTop + 1;
+    MoveWindow(editor, valueX, editTop, state->clientWidth - valueX, state->textHeight - 1, FALSE);
+    ShowWindow(editor, SW_SHOW);
+    UpdateWindow(editor);
+    SetFocus(editor);
+    if (valueX < clickX && clickX < state->clientWidth) {
+        // The same tap again, on the editor, puts the caret where it was.
+        const LPARAM where = MAKELPARAM(clickX - valueX, clickY - editTop);
+        SendMessageW(editor, WM_LBUTTONDOWN, keyFlags, where);
+        SendMessageW(editor, WM_LBUTTONUP, keyFlags, where);
+    } else {
+        SendMessageW(editor, EM_SETSEL, 0, -1);
+    }
+}
+
+// The Choice popup list; applies the pick to the current record.
+void PickFromList(OptionTreeState* state)
+{
+    HWND hwnd = state->hwnd;
+    OptionItem* items = state->items;
+    const int index = state->current;
+    const OptionItem& item = items[index];
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    for (int i = 0; item.choices && i < item.choiceCount; ++i) {
+        const WCHAR* entry = item.choices[i] ? item.choices[i] : L"";
+        AppendMenuW(menu, i == item.value ? MF_CHECKED : MF_STRING, FirstChoiceCommand + i, entry);
+    }
+    POINT corner = {ValueX(*state), state->currentTop + state->textBottom};
+    ClientToScreen(hwnd, &corner);
+    const UINT command = TrackMenuWithoutNavKeys(menu, TPM_RETURNCMD, corner.x, corner.y, hwnd);
+    DestroyMenu(menu);
+    // The menu ran its own message loop: the control may have been given
+    // other records, or destroyed, while it was open.
+    if (!IsWindow(hwnd) || OptionTreeStateOf(hwnd) != state || state->items != items ||
+        state->current != index)
+        return;
+    if (command != 0)
+        PickChoice(items[index], static_cast<int>(command - FirstChoiceCommand));
+}
+
+}  // namespace
+
+void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
+{
+    if (!HasItems(state))
+        return;
+    int top;
+    const int hit = RowAt(state, y, top);
+    if (hit < 0)
+        return;
+    if (hit != state->current) {
+        CommitEdit(state);
+        Select(state, hit, top, keyFlags, x, y);
+    }
+    const OptionItem& item = state->items[hit];
+    if (item.kind == Group) {
+        const int offset = x - item.level * state->indent;
+        if (0 <= offset && offset < state->glyphWidth)
+            Activate(state);
+    } else if (ValueX(*state) < x && x < state->clientWidth) {
+        Activate(state);
+    }
+}
+
+void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY)
+{
+    const OptionItem& item = state->items[index];
+    HWND editor = nullptr;
+    if (item.kind == Number) {
+        WCHAR digits[33];
+        SetWindowTextW(state->editor, _itow(ItemNumber(item), digits, 10));
+        editor = state->editor;
+    } else if (item.kind == Text) {
+        SetWindowTextW(state->editor, ItemText(item) ? ItemText(item) : L"");
+        editor = state->editor;
+    }
+    state->currentTop = top;
+    state->current = index;
+    state->activeEditor = editor;
+    InvalidateRow(state, top);
+    if (editor)
+        OpenEditor(state, top, keyFlags, clickX, clickY);
+
+    int wanted;
+    if (top + state->rowHeight > state->clientHeight)
+        wanted = state->scrollPos + state->rowHeight;
+    else if (top < 0)
+        wanted = state->scrollPos - state->rowHeight;
+    else
+        return;
+    SetScrollPosition(state, wanted);
+    const int position = ScrollPosition(state);
+    const int old = state->scrollPos;
+    state->scrollPos = position;
+    ScrollBy(state, old - position, false);
+    InvalidateRect(state->hwnd, nullptr, FALSE);
+}
+
+void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
+{
+    HWND hwnd = state->hwnd;
+    RECT strip;
+    GetClientRect(hwnd, &strip);
+    if (movePixels)
+        ScrollWindowEx(hwnd, 0, delta, nullptr, nullptr, nullptr, &strip, SW_INVALIDATE);
+    // A few pixels more than the uncovered strip, towards the content.
+    if (delta < 0)
+        strip.top = strip.bottom + delta - 5;
+    else
+        strip.bottom = strip.top + delta + 5;
+
+    if (state->current >= 0) {
+        state->currentTop += delta;
+        if (state->activeEditor) {
+            HWND editor = state->activeEditor;
+            const bool wasShown = (GetWindowLongW(editor, GWL_STYLE) & WS_VISIBLE) != 0;
+            const bool show =
+                -state->rowHeight <= state->currentTop && state->currentTop <= state->clientHeight;
+            SetWindowPos(editor, nullptr, ValueX(*state), state->currentTop, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE |
+                             (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+            if (show && !wasShown)
+                SetFocus(editor);
+        }
+        InvalidateRect(hwnd, &strip, FALSE);
+    }
+    InvalidateRect(hwnd, movePixels ? &strip : nullptr, FALSE);
+    UpdateWindow(hwnd);
+}
+
+void OnVScroll(OptionTreeState* state, UINT code)
+{
+    SCROLLINFO bar = {sizeof bar, SIF_ALL};
+    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
+        return;
+    const int old = bar.nPos;
+    int position = old;
+    switch (code) {
+    case SB_LINEUP:
+        position = old - 1;
+        break;
+    case SB_LINEDOWN:
+        position = old + 1;
+        break;
+    case SB_PAGEUP:
+        position = old - static_cast<int>(bar.nPage);
+        break;
+    case SB_PAGEDOWN:
+        position = old + static_cast<int>(bar.nPage);
+        break;
+    case SB_THUMBTRACK:
+        position = bar.nTrackPos;
+        break;
+    case SB_TOP:
+        position = bar.nMin;
+        break;
+    case SB_BOTTOM:
+        position = bar.nMax;
+        break;
+    default:
+        break;
+    }
+    SetScrollPosition(state, position);
+    const int clamped = ScrollPosition(state);
+    state->scrollPos = clamped;
+    if (clamped != old)
+        ScrollBy(state, old - clamped, true);
+}
+
+void OnKey(OptionTreeState* state, UINT key)
+{
+    if (!HasItems(state))
+        return;
+    if (key == VK_RETURN || key == VK_SPACE) {
+        if (state->current >= 0)
+            Activate(state);
+        return;
+    }
+    if (key != VK_UP && key != VK_DOWN)
+        return;
+    int target;
+    if (state->current < 0)
+        target = NextVisible(state->items, state->itemCount, -1);
+    else if (key == VK_UP)
+        target = PreviousVisible(state->items, state->itemCount, state->current);
+    else
+        target = NextVisible(state->items, state->itemCount, state->current);
+    if (target < 0)
+        return;
+    const int top = RowTop(*state, target);
+    CommitEdit(state);
+    Select(state, target, top, 0, 0, top);
+}
+
+void Activate(OptionTreeState* state)
+{
+    if (state->current < 0 || !HasItems(state))
+        return;
+    OptionItem& item = state->items[state->current];
+    switch (item.kind) {
+    case Group:
+        ToggleGroup(state->items, state->itemCount, state->current);
+        Layout(state, state->clientWidth, state->clientHeight);
+        break;
+    case Check:
+        ToggleCheck(item);
+        break;
+    case Choice: {
+        HWND hwnd = state->hwnd;
+        PickFromList(state);
+        if (!IsWindow(hwnd) || OptionTreeStateOf(hwnd) != state)
+            return;
+        break;
+    }
+    default:
+        return;
+    }
+    if (state->current >= 0)
+        InvalidateRow(state, state->currentTop);
+}
+
+void EnableNavKeys(HWND control)
+{
+    RegisterHotKey(control, NavKeyUpId, 0, VK_UP);
+    RegisterHotKey(control, NavKeyDownId, 0, VK_DOWN);
+}
+
+void DisableNavKeys(HWND control)
+{
+    UnregisterHotKey(control, NavKeyUpId);
+    UnregisterHotKey(control, NavKeyDownId);
+}
+
+UINT TrackMenuWithoutNavKeys(HMENU menu, UINT flags, int x, int y, HWND control)
+{
+    DisableNavKeys(control);
+    const UINT result = TrackPopupMenuEx(menu, flags, x, y, control, nullptr);
+    EnableNavKeys(control);
+    return result;
+}
