@@ -1,7 +1,203 @@
 #include "output/Notice.h"
 
-// Placeholder until the notice lands.
+#include "app/CaptureRun.h"
+#include "app/Settings.h"
+#include "output/NoticeLayout.h"
+#include "res/resource.h"
+
+int AutoCloseCountdown = NoticeCountdownStart;
+
+namespace {
+
+const int CloseResult = 16;
+const UINT TimerPeriod = 1000;
+const LONG TextHeight = 15;
+const LONG TextWeight = FW_BOLD;
+const WCHAR TextFace[] = L"Tahoma Regular";
+const COLORREF TextColour = 0x00FFFFFF;
+const COLORREF OutlineColour = 0x00B1B1B1;
+
+// Made for one paint and deleted after it.
+HFONT CreateNoticeFont()
+{
+    LOGFONTW font = {};
+    font.lfHeight = TextHeight;
+    font.lfWeight = TextWeight;
+    lstrcpynW(font.lfFaceName, TextFace, LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
+// Selects a font into a device context for the life of the object.
+class FontSelection {
+public:
+    FontSelection(HDC dc, HFONT font) : dc_(dc), previous_(font ? SelectObject(dc, font) : nullptr)
+    {
+    }
+    ~FontSelection()
+    {
+        if (previous_)
+            SelectObject(dc_, previous_);
+    }
+    FontSelection(const FontSelection&) = delete;
+    FontSelection& operator=(const FontSelection&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+void DrawTextInFont(HDC dc, const WCHAR* text, RECT rect, UINT format)
+{
+    HFONT font = CreateNoticeFont();
+    {
+        FontSelection selection(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        DrawTextW(dc, text, -1, &rect, format);
+    }
+    if (font)
+        DeleteObject(font);
+}
+
+void OnInitDialog(HWND notice)
+{
+    int bw = NoticeBackground.width;
+    int bh = NoticeBackground.height;
+    RECT place = NoticeWindowRect(bw, bh, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN));
+    SetWindowPos(notice, nullptr, place.left, place.top, bw, bh, 0);
+
+    RECT button = NoticeButtonRect(bw, bh);
+    CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, button.left,
+                    button.top, button.right - button.left, button.bottom - button.top, notice,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(NoticeButtonId)),
+                    GetModuleHandleW(nullptr), nullptr);
+
+    if (AppSettings.AutoClose != 0)
+        SetTimer(notice, NoticeButtonId, TimerPeriod, nullptr);
+}
+
+void OnPaint(HWND notice)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(notice, &paint);
+    if (!dc)
+        return;
+    NoticeBackground.DrawTo(dc, 0, 0);
+
+    RECT client;
+    GetClientRect(notice, &client);
+    WCHAR text[NoticeTextCapacity];
+    FormatNoticeText(text, NoticeTextCapacity, OutputPath);
+    SetTextColor(dc, TextColour);
+    DrawTextInFont(dc, text, NoticeTextRect(client), DT_WORDBREAK);
+    EndPaint(notice, &paint);
+}
+
+void OnDrawButton(const DRAWITEMSTRUCT& item)
+{
+    HDC dc = item.hDC;
+    HPEN pen = CreatePen(PS_SOLID, 1, OutlineColour);
+    if (pen) {
+        HGDIOBJ previousPen = SelectObject(dc, pen);
+        Rectangle(dc, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
+        SelectObject(dc, previousPen);
+    }
+    DrawBitmapResource(IDB_NOTICE_BUTTON, dc, item.rcItem);
+
+    // The text colour is the one the button's device context comes with.
+    WCHAR text[NoticeTextCapacity];
+    GetWindowTextW(item.hwndItem, text, NoticeTextCapacity);
+    DrawTextInFont(dc, text, item.rcItem, DT_CENTER | DT_VCENTER);
+    if (pen)
+        DeleteObject(pen);
+}
+
+void OnTimer(HWND notice)
+{
+    AutoCloseCountdown -= 1;
+    if (AutoCloseCountdown > 0) {
+        WCHAR text[32];
+        FormatCountdownText(text, AutoCloseCountdown);
+        SetDlgItemTextW(notice, NoticeButtonId, text);
+    } else {
+        PostMessageW(notice, WM_COMMAND, IDOK, 0);
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK NoticeDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        return TRUE;
+    case WM_PAINT:
+        OnPaint(window);
+        return FALSE;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item && item->CtlID == static_cast<UINT>(NoticeButtonId))
+            OnDrawButton(*item);
+        return FALSE;
+    }
+    case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        if (id == IDOK || id == IDCANCEL) {
+            EndDialog(window, id);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case WM_TIMER:
+        OnTimer(window);
+        return FALSE;
+    case WM_CLOSE:
+        KillTimer(window, NoticeButtonId);
+        EndDialog(window, CloseResult);
+        return TRUE;
+    case WM_SIZE:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// The bitmap is loaded for each paint and deleted right after it: a notice
+// paints its button a few times at most, and nothing outlives the paint.
+// Every object made here (memory context, bitmap) is released on every path.
+void DrawBitmapResource(int id, HDC dc, const RECT& rect)
+{
+    if (id == 0)
+        return;
+    HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
+    if (!bitmap)
+        return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (memory) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0,
+               0, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+    }
+    DeleteObject(bitmap);
+}
+
+INT_PTR RunNoticeDialog()
+{
+    HLOCAL block = LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, NoticeTemplateSize);
+    if (!block)
+        return -1;
+    WriteNoticeTemplate(static_cast<BYTE*>(block));
+    INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                             static_cast<LPCDLGTEMPLATEW>(block), nullptr,
+                                             NoticeDialogProc, 0);
+    LocalFree(block);
+    return result;
+}
+
 bool ShowCompletionNotice()
 {
-    return false;
+    return RunNoticeDialog() == IDOK;
 }

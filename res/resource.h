@@ -2,6 +2,10 @@
 #pragma once
 
 // ---- Capture ----
+// Played after a picture is saved (PCM, mono, 8-bit, 11025 Hz).
+#define IDW_DONE_SOUND 150
+// The face of the completion notice's button, 80 x 20.
+#define IDB_NOTICE_BUTTON 300
 
 
 // ---- Options tree ----
