@@ -4,15 +4,15 @@
 #include "platform/WideCrt.h"
 
 OptionItem ConfigItems[ConfigItemCount] = {
-    {FolderItem, L"Каталог", 0, Text, 0, 0, nullptr, 0, 0},
-    {DelayItem, L"Задержка, сек", 0, Number, 0, 0, nullptr, 0, 0},
-    {WidthItem, L"Ширина картинки", 0, Number, 0, 0, nullptr, 0, 0},
-    {HeightItem, L"Высота картинки", 0, Number, 0, 0, nullptr, 0, 0},
-    {FileTypeItem, L"Сохранять в jpg", 0, Check, 0, 0, nullptr, 0, 0},
-    {QualityItem, L"Качество Jpg", 0, Number, 0, 0, nullptr, 0, 0},
-    {PlaySoundItem, L"Проиграть звук", 0, Check, 0, 0, nullptr, 0, 0},
-    {ProgressItem, L"Уведомление", 0, Check, 0, 0, nullptr, 0, 0},
-    {AutoCloseItem, L"Автозакрытие", 0, Check, 0, 0, nullptr, 0, 0},
+    {RowFolder, L"Каталог", 0, Text, 0, 0, nullptr, 0, 0},
+    {RowDelay, L"Задержка, сек", 0, Number, 0, 0, nullptr, 0, 0},
+    {RowWidth, L"Ширина картинки", 0, Number, 0, 0, nullptr, 0, 0},
+    {RowHeight, L"Высота картинки", 0, Number, 0, 0, nullptr, 0, 0},
+    {RowFileType, L"Сохранять в jpg", 0, Check, 0, 0, nullptr, 0, 0},
+    {RowQuality, L"Качество Jpg", 0, Number, 0, 0, nullptr, 0, 0},
+    {RowPlaySound, L"Проиграть звук", 0, Check, 0, 0, nullptr, 0, 0},
+    {RowProgress, L"Уведомление", 0, Check, 0, 0, nullptr, 0, 0},
+    {RowAutoClose, L"Автозакрытие", 0, Check, 0, 0, nullptr, 0, 0},
 };
 
 namespace {
@@ -57,31 +57,31 @@ void WriteSettingsToItems()
         item.changed = 0;
         item.visible = 0;
     }
-    SetItemText(Row(FolderItem), AppSettings.Folder);
-    SetItemNumber(Row(DelayItem), AppSettings.Delay);
-    SetItemNumber(Row(WidthItem), AppSettings.Width);
-    SetItemNumber(Row(HeightItem), AppSettings.Height);
-    SetItemFlag(Row(FileTypeItem), AppSettings.FileType != 0);
-    SetItemNumber(Row(QualityItem), AppSettings.Quality);
-    SetItemFlag(Row(PlaySoundItem), AppSettings.PlaySound != 0);
-    SetItemFlag(Row(ProgressItem), AppSettings.Progress != 0);
-    SetItemFlag(Row(AutoCloseItem), AppSettings.AutoClose != 0);
+    SetItemText(Row(RowFolder), AppSettings.Folder);
+    SetItemNumber(Row(RowDelay), AppSettings.Delay);
+    SetItemNumber(Row(RowWidth), AppSettings.Width);
+    SetItemNumber(Row(RowHeight), AppSettings.Height);
+    SetItemFlag(Row(RowFileType), AppSettings.FileType != 0);
+    SetItemNumber(Row(RowQuality), AppSettings.Quality);
+    SetItemFlag(Row(RowPlaySound), AppSettings.PlaySound != 0);
+    SetItemFlag(Row(RowProgress), AppSettings.Progress != 0);
+    SetItemFlag(Row(RowAutoClose), AppSettings.AutoClose != 0);
 }
 
 bool ReadItemsToSettings()
 {
     bool folderTaken = true;
-    const WCHAR* folder = ItemText(Row(FolderItem));
+    const WCHAR* folder = ItemText(Row(RowFolder));
     if (folder && folder != AppSettings.Folder)
         folderTaken = WideCopy(AppSettings.Folder, MAX_PATH, folder);
 
-    AppSettings.Delay = ItemNumber(Row(DelayItem));
-    AppSettings.Width = ItemNumber(Row(WidthItem));
-    AppSettings.Height = ItemNumber(Row(HeightItem));
-    AppSettings.FileType = CheckValue(Row(FileTypeItem));
-    AppSettings.Quality = ItemNumber(Row(QualityItem));
-    AppSettings.PlaySound = CheckValue(Row(PlaySoundItem));
-    AppSettings.Progress = CheckValue(Row(ProgressItem));
-    AppSettings.AutoClose = CheckValue(Row(AutoCloseItem));
+    AppSettings.Delay = ItemNumber(Row(RowDelay));
+    AppSettings.Width = ItemNumber(Row(RowWidth));
+    AppSettings.Height = ItemNumber(Row(RowHeight));
+    AppSettings.FileType = CheckValue(Row(RowFileType));
+    AppSettings.Quality = ItemNumber(Row(RowQuality));
+    AppSettings.PlaySound = CheckValue(Row(RowPlaySound));
+    AppSettings.Progress = CheckValue(Row(RowProgress));
+    AppSettings.AutoClose = CheckValue(Row(RowAutoClose));
     return folderTaken;
 }

@@ -7,15 +7,15 @@ const int ConfigItemCount = 9;
 
 // Row ids; rows are always found by id, never by position.
 enum ConfigItemId {
-    FolderItem = 1,
-    WidthItem = 2,
-    HeightItem = 3,
-    FileTypeItem = 4,
-    QualityItem = 5,
-    PlaySoundItem = 6,
-    ProgressItem = 7,
-    AutoCloseItem = 8,
-    DelayItem = 9,
+    RowFolder = 1,
+    RowWidth = 2,
+    RowHeight = 3,
+    RowFileType = 4,
+    RowQuality = 5,
+    RowPlaySound = 6,
+    RowProgress = 7,
+    RowAutoClose = 8,
+    RowDelay = 9,
 };
 
 // In display order. The options tree edits the values inside.
