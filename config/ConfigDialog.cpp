@@ -270,6 +270,14 @@ INT_PTR CALLBACK ConfigDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM
     case WM_EXITMENULOOP:
         SetNavKeys(true);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+        // The icon stands on the tab page, which is window-coloured, not on
+        // a square of dialog colour.
+        if (reinterpret_cast<HWND>(lParam) == Dialog.icon && Dialog.icon) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        return FALSE;
     case WM_CLOSE:
         if (Dialog.menuBar) {
             DestroyWindow(Dialog.menuBar);

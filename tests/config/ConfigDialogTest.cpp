@@ -512,6 +512,30 @@ TEST_F(ConfigDialogTest, PagesFollowWhenTheDialogChangesSize)
     EXPECT_EQ((display.right - display.left - 32) / 2, icon.left);
 }
 
+TEST_F(ConfigDialogTest, AChangeOfScreenSizeLaysTheDialogOutAgain)
+{
+    RECT window = {}, client = {}, tab = {}, bar = {};
+    RunConfigDialogDriven([&](HWND dialog) {
+        SetWindowPos(dialog, nullptr, 30, 30, 150, 150, SWP_NOZORDER | SWP_NOACTIVATE);
+        // What the system sends every top-level window when the screen changes.
+        SendMessageW(dialog, WM_DISPLAYCHANGE, 24, MAKELPARAM(ScreenWidth(), ScreenHeight()));
+        SendMessageW(MenuBarOf(dialog), WM_DISPLAYCHANGE, 24,
+                     MAKELPARAM(ScreenWidth(), ScreenHeight()));
+        GetWindowRect(dialog, &window);
+        GetClientRect(dialog, &client);
+        tab = ChildRect(TabOf(dialog));
+        GetWindowRect(MenuBarOf(dialog), &bar);
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(0, window.left);
+    EXPECT_EQ(0, window.top);
+    EXPECT_EQ(ScreenWidth(), window.right);
+    EXPECT_EQ(bar.top, window.bottom);
+    EXPECT_EQ(ScreenHeight(), bar.bottom);
+    EXPECT_EQ(client.right, tab.right);
+    EXPECT_EQ(client.bottom, tab.bottom);
+}
+
 // ---- Shortcuts ----
 
 namespace {
