@@ -185,7 +185,8 @@ BOOL FillTree(HWND hDlg)
     SendMessageW(Dialog.tree, OTM_SETITEMS, reinterpret_cast<WPARAM>(ConfigItems),
                  ConfigTreeItemCount());
     SendMessageW(hDlg, WM_SIZE, 0, 0);
-    InvalidateRect(Dialog.tree, nullptr, FALSE);
+    if (Dialog.tree)  // a null window would invalidate every window there is
+        InvalidateRect(Dialog.tree, nullptr, FALSE);
     return TRUE;
 }
 
