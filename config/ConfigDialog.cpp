@@ -1,7 +1,302 @@
 #include "config/ConfigDialog.h"
 
-// Placeholder until the configuration dialog lands.
+#include <commctrl.h>
+
+#include "app/CaptureRun.h"
+#include "app/Settings.h"
+#include "config/ConfigItems.h"
+#include "config/ConfigLayout.h"
+#include "config/Shortcuts.h"
+#include "optiontree/OptionTree.h"
+#include "platform/AygShell.h"
+#include "res/resource.h"
+
+const WCHAR ConfigAboutText[] =
+    L"Tavro ver 1.04\r\n"
+    L"\r\n"
+    L"Установка\r\n"
+    L"Выбери пункт меню \"Создать ярлыки\", созданные ярлыки можно назначить на аппаратные "
+    L"кнопки или добавить в лаунчер.";
+
+namespace {
+
+const DWORD ConfigDialogShellFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN |
+                                     SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU | SHIDIF_WANTSCROLLBAR;
+const DWORD TabControlStyle = WS_CHILD | WS_VISIBLE | TCS_BOTTOM;
+const DWORD OptionTreeStyle = WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_TABSTOP;
+
+const int SettingsPage = 0;
+const int AboutPage = 1;
+
+const WCHAR ShortcutsCreatedText[] =
+    L"Ярлыки созданы.\r\nПовесьте Tavro.lnk на аппаратную кнопку.";
+
+// The dialog's windows, one set per process.
+struct ConfigDialogState {
+    HWND menuBar;
+    HWND tab;
+    HWND tree;
+    HWND aboutText;
+    HWND icon;
+    SIZE laidOutFor;  // the dialog's client size the pages were laid out for
+};
+
+ConfigDialogState Dialog;
+
+// The handheld's controls take its system font, Tahoma; on this desktop a
+// control left alone would take the bold bitmap System font, so the pages
+// take the dialog's own Tahoma.
+void UseDialogFont(HWND hDlg, HWND control)
+{
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hDlg, WM_GETFONT, 0, 0));
+    if (font)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+const UINT_PTR TabPageSubclassId = 1;
+
+// The About text stands on the tab page without a box of its own colour:
+// the page's colour is the tab control's to choose.
+LRESULT CALLBACK TabPageSubclass(HWND tab, UINT message, WPARAM wParam, LPARAM lParam,
+                                 UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_CTLCOLORSTATIC) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(tab, TabPageSubclass, TabPageSubclassId);
+    return DefSubclassProc(tab, message, wParam, lParam);
+}
+
+void InsertTab(HWND tab, int index, const WCHAR* text)
+{
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<WCHAR*>(text);
+    SendMessageW(tab, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
+}
+
+RECT DisplayRect(HWND tab)
+{
+    RECT display;
+    GetClientRect(tab, &display);
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    return display;
+}
+
+SIZE ClientSize(HWND hDlg)
+{
+    RECT client;
+    GetClientRect(hDlg, &client);
+    SIZE size = {client.right, client.bottom};
+    return size;
+}
+
+void CreateMenuBar(HWND hDlg)
+{
+    SHMENUBARINFO bar = {};
+    bar.cbSize = SHMENUBARINFO_HANDHELD_SIZE;
+    bar.hwndParent = hDlg;
+    bar.dwFlags = 0;
+    bar.nToolBarId = IDM_CONFIG_MENU;
+    bar.hInstRes = AppInstance;
+    bar.nBmpId = 0;
+    bar.cBmpImages = 0;
+    Dialog.menuBar = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
+}
+
+void SetUp(HWND hDlg)
+{
+    Dialog = ConfigDialogState{};
+
+    SHINITDLGINFO shell = {SHIDIM_FLAGS, hDlg, ConfigDialogShellFlags};
+    SHInitDialog(&shell);
+    CreateMenuBar(hDlg);
+
+    SetSettingDefaults();
+    LoadSettings();
+    WriteSettingsToItems();
+
+    RECT client;
+    GetClientRect(hDlg, &client);
+    Dialog.laidOutFor = ClientSize(hDlg);
+    Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, client.right,
+                                 client.bottom, hDlg, nullptr, AppInstance, nullptr);
+    UseDialogFont(hDlg, Dialog.tab);
+    SetWindowSubclass(Dialog.tab, TabPageSubclass, TabPageSubclassId, 0);
+    InsertTab(Dialog.tab, SettingsPage, L"Настройки");
+    InsertTab(Dialog.tab, AboutPage, L"О программе");
+
+    Dialog.icon = GetDlgItem(hDlg, IDC_CONFIG_ICON);
+    ShowWindow(Dialog.icon, SW_HIDE);
+
+    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
+    const RECT& about = layout.aboutText;
+    Dialog.aboutText = CreateWindowExW(0, L"static", ConfigAboutText, WS_CHILD, about.left,
+                                       about.top, about.right - about.left,
+                                       about.bottom - about.top, Dialog.tab, nullptr,
+                                       AppInstance, nullptr);
+    UseDialogFont(hDlg, Dialog.aboutText);
+    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+
+    RegisterOptionTreeClass();
+    const RECT& tree = layout.tree;
+    Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, tree.left, tree.top,
+                                  tree.right - tree.left, tree.bottom - tree.top, Dialog.tab,
+                                  nullptr, AppInstance, nullptr);
+    ShowWindow(Dialog.tree, SW_SHOW);
+
+    SendMessageW(hDlg, CFGM_FILLTREE, 0, 0);
+    PostMessageW(hDlg, WM_SIZE, 0, 0);
+    if (Dialog.tree)
+        EnableNavKeys(Dialog.tree);
+}
+
+// The pages are laid out once at set-up; should the screen change size
+// (a handheld turned on its side), the shell layer resizes the dialog and
+// the pages follow here, by the same rules.
+void RelayoutIfResized(HWND hDlg)
+{
+    if (!Dialog.tab || GetParent(Dialog.tab) != hDlg)
+        return;
+    SIZE size = ClientSize(hDlg);
+    if (size.cx == Dialog.laidOutFor.cx && size.cy == Dialog.laidOutFor.cy)
+        return;
+    Dialog.laidOutFor = size;
+    SetWindowPos(Dialog.tab, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
+    const RECT& about = layout.aboutText;
+    SetWindowPos(Dialog.aboutText, nullptr, about.left, about.top, about.right - about.left,
+                 about.bottom - about.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT& tree = layout.tree;
+    SetWindowPos(Dialog.tree, nullptr, tree.left, tree.top, tree.right - tree.left,
+                 tree.bottom - tree.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hDlg, nullptr, TRUE);
+}
+
+BOOL FillTree(HWND hDlg)
+{
+    SendMessageW(Dialog.tree, OTM_SETITEMS, reinterpret_cast<WPARAM>(ConfigItems),
+                 ConfigTreeItemCount());
+    SendMessageW(hDlg, WM_SIZE, 0, 0);
+    if (Dialog.tree)  // a null window would invalidate every window there is
+        InvalidateRect(Dialog.tree, nullptr, FALSE);
+    return TRUE;
+}
+
+void SwitchPage()
+{
+    LRESULT page = SendMessageW(Dialog.tab, TCM_GETCURSEL, 0, 0);
+    ShowWindow(Dialog.tree, page == SettingsPage ? SW_SHOW : SW_HIDE);
+    ShowWindow(Dialog.aboutText, page == AboutPage ? SW_SHOW : SW_HIDE);
+    ShowWindow(Dialog.icon, page == AboutPage ? SW_SHOW : SW_HIDE);
+}
+
+void Confirm(HWND hDlg)
+{
+    if (OptionTreeState* tree = Dialog.tree ? OptionTreeStateOf(Dialog.tree) : nullptr)
+        CommitEdit(tree);
+    ReadItemsToSettings();
+    SaveSettings(false);
+    EndDialog(hDlg, ConfigEndOk);
+}
+
+void CreateLaunchShortcuts()
+{
+    if (CreateShortcuts(false))
+        MessageBoxW(nullptr, ShortcutsCreatedText, L"Tavro", MB_OK | MB_ICONINFORMATION);
+}
+
+BOOL OnCommand(HWND hDlg, WORD command)
+{
+    switch (command) {
+    case IDOK:
+        Confirm(hDlg);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(hDlg, ConfigEndCancel);
+        return TRUE;
+    case IDC_CREATE_SHORTCUTS:
+        CreateLaunchShortcuts();
+        return TRUE;
+    default:  // IDC_SOFTKEY_MENU too: the bar opens its menu itself
+        return FALSE;
+    }
+}
+
+void SetNavKeys(bool enabled)
+{
+    if (!Dialog.tree)
+        return;
+    if (enabled)
+        EnableNavKeys(Dialog.tree);
+    else
+        DisableNavKeys(Dialog.tree);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConfigDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetUp(hDlg);
+        return TRUE;
+    case CFGM_FILLTREE:
+        return FillTree(hDlg);
+    case WM_SIZE:
+        RelayoutIfResized(hDlg);
+        return FALSE;
+    case WM_NOTIFY: {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && header->hwndFrom == Dialog.tab &&
+            header->code == static_cast<UINT>(TCN_SELCHANGE))
+            SwitchPage();
+        return FALSE;
+    }
+    case WM_COMMAND:
+        return OnCommand(hDlg, LOWORD(wParam));
+    case WM_ACTIVATE:
+        SetNavKeys(LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE);
+        return TRUE;
+    case WM_ENTERMENULOOP:
+        SetNavKeys(false);
+        return TRUE;
+    case WM_EXITMENULOOP:
+        SetNavKeys(true);
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        // The icon stands on the tab page, which is window-coloured, not on
+        // a square of dialog colour.
+        if (reinterpret_cast<HWND>(lParam) == Dialog.icon && Dialog.icon) {
+            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+        }
+        return FALSE;
+    case WM_CLOSE:
+        if (Dialog.menuBar) {
+            DestroyWindow(Dialog.menuBar);
+            Dialog.menuBar = nullptr;
+        }
+        EndDialog(hDlg, ConfigEndClosed);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 int RunConfigDialog()
 {
-    return IDCANCEL;
+    HRSRC resource = FindResourceW(AppInstance, MAKEINTRESOURCEW(IDD_CONFIG),
+                                   MAKEINTRESOURCEW(5));  // RT_DIALOG
+    HGLOBAL dialogTemplate = resource ? LoadResource(AppInstance, resource) : nullptr;
+    if (!dialogTemplate)
+        return -1;
+    return static_cast<int>(DialogBoxIndirectParamW(
+        AppInstance, static_cast<LPCDLGTEMPLATEW>(dialogTemplate), nullptr, ConfigDialogProc, 0));
 }

@@ -18,5 +18,13 @@
 
 
 // ---- Configuration dialog ----
+#define IDD_CONFIG 106          // the dialog template
+#define IDC_CONFIG_ICON 1001    // the program icon on the About page
+#define IDM_CONFIG_MENU 111     // menu 111 and the menu-bar resource 111
+#define IDS_SOFTKEY_CANCEL 200
+#define IDS_SOFTKEY_MENU 201
+#define IDI_TAVRO 101           // the program icon group
+#define IDC_SOFTKEY_MENU 40001  // the right soft key
+#define IDC_CREATE_SHORTCUTS 40002
 
 

@@ -1,0 +1,408 @@
+// SHCreateMenuBar: the soft keys along the bottom of the screen.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/AygShell.h"
+#include "platform/MenuBarTemplate.h"
+#include "platform/ShellDialog.h"
+
+namespace {
+
+const int MaxLabel = 64;
+
+const COLORREF BarTopColour = RGB(232, 236, 244);
+const COLORREF BarBottomColour = RGB(200, 208, 224);
+const COLORREF BarLineColour = RGB(120, 130, 150);
+const COLORREF KeyTextColour = RGB(0, 0, 0);
+const COLORREF KeyPressedColour = RGB(16, 64, 160);
+const COLORREF KeyPressedTextColour = RGB(255, 255, 255);
+
+struct MenuBar {
+    HWND owner;
+    HMENU menu;  // null when the bar's buttons have no popups to open
+    HFONT font;
+    COLORREF background;
+    bool customBackground;
+    int pressed;  // the key held down or whose popup is open; -1 none
+    bool tracking;  // the stylus is down on a key
+    MenuBarTemplate layout;
+    WCHAR labels[MaxMenuBarButtons][MaxLabel];
+};
+
+MenuBar* MenuBarOf(HWND bar)
+{
+    return reinterpret_cast<MenuBar*>(GetWindowLongPtrW(bar, GWLP_USERDATA));
+}
+
+RECT BarRect()
+{
+    int height = ShellBarHeight();
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    RECT bar = {0, screenHeight - height, screenWidth, screenHeight};
+    return bar;
+}
+
+void PlaceBar(HWND bar)
+{
+    RECT area = BarRect();
+    SetWindowPos(bar, nullptr, area.left, area.top, area.right - area.left,
+                 area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The owner must end where the bar begins.
+void KeepOwnerAboveBar(HWND owner)
+{
+    RECT window;
+    if (!GetWindowRect(owner, &window))
+        return;
+    RECT bar = BarRect();
+    if (window.bottom > bar.top && window.top < bar.top)
+        SetWindowPos(owner, nullptr, 0, 0, window.right - window.left, bar.top - window.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT KeyRect(HWND bar, const MenuBar& state, int index)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    return MenuBarKeyRect(client.right, client.bottom, state.layout.buttonCount, index);
+}
+
+void FillGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
+{
+    int height = area.bottom - area.top;
+    for (int y = 0; y < height; ++y) {
+        int span = height > 1 ? height - 1 : 1;
+        COLORREF colour = RGB(GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / span,
+                              GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / span,
+                              GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / span);
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
+        FillRect(dc, &line, brush);
+        DeleteObject(brush);
+    }
+}
+
+// A small triangle pointing up: this key opens a menu above the bar.
+void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    HPEN pen = CreatePen(PS_SOLID, 1, colour);
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    POINT mark[3] = {{x, middleY + 2}, {x + 6, middleY + 2}, {x + 3, middleY - 1}};
+    Polygon(dc, mark, 3);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(pen);
+    DeleteObject(brush);
+}
+
+void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
+{
+    const MenuBarButton& button = state.layout.buttons[index];
+    RECT key = KeyRect(bar, state, index);
+    key.top += 1;  // below the bar's top line
+    bool pressed = state.pressed == index;
+    if (pressed) {
+        HBRUSH brush = CreateSolidBrush(KeyPressedColour);
+        FillRect(dc, &key, brush);
+        DeleteObject(brush);
+    }
+    bool enabled = (button.state & TBSTATE_ENABLED) != 0;
+    COLORREF text = pressed ? KeyPressedTextColour
+                            : (enabled ? KeyTextColour : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, text);
+
+    const WCHAR* label = state.labels[index];
+    SIZE extent = {0, 0};
+    GetTextExtentPoint32W(dc, label, lstrlenW(label), &extent);
+    bool hasPopup = button.popupIndex >= 0;
+    int markWidth = hasPopup ? 10 : 0;
+    int x = key.left + (key.right - key.left - extent.cx - markWidth) / 2;
+    int middle = (key.top + key.bottom) / 2;
+    TextOutW(dc, x, middle - extent.cy / 2, label, lstrlenW(label));
+    if (hasPopup)
+        DrawPopupMark(dc, x + extent.cx + 4, middle, text);
+
+    if (index > 0) {  // a divider between keys
+        HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        MoveToEx(dc, key.left, key.top + 4, nullptr);
+        LineTo(dc, key.left, key.bottom - 4);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+    }
+}
+
+void PaintBar(HWND bar, MenuBar& state)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(bar, &paint);
+    RECT client;
+    GetClientRect(bar, &client);
+    if (state.customBackground) {
+        HBRUSH brush = CreateSolidBrush(state.background);
+        FillRect(dc, &client, brush);
+        DeleteObject(brush);
+    } else {
+        FillGradient(dc, client, BarTopColour, BarBottomColour);
+    }
+    HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    MoveToEx(dc, 0, 0, nullptr);
+    LineTo(dc, client.right, 0);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+
+    HGDIOBJ oldFont = SelectObject(dc, state.font);
+    SetBkMode(dc, TRANSPARENT);
+    for (int i = 0; i < state.layout.buttonCount; ++i)
+        PaintKey(dc, bar, state, i);
+    SelectObject(dc, oldFont);
+    EndPaint(bar, &paint);
+}
+
+void SetPressed(HWND bar, MenuBar& state, int index)
+{
+    if (state.pressed == index)
+        return;
+    state.pressed = index;
+    InvalidateRect(bar, nullptr, FALSE);
+    UpdateWindow(bar);
+}
+
+// The popup opens above its key, against the key's outer edge.
+UINT TrackKeyPopup(HWND bar, MenuBar& state, int index, HMENU popup)
+{
+    RECT key = KeyRect(bar, state, index);
+    POINT corner = {key.left, 0};
+    UINT align = TPM_LEFTALIGN;
+    if (index == state.layout.buttonCount - 1 && state.layout.buttonCount > 1) {
+        corner.x = key.right;
+        align = TPM_RIGHTALIGN;
+    }
+    ClientToScreen(bar, &corner);
+    // The menu belongs to the owner, which gets WM_ENTERMENULOOP and
+    // WM_EXITMENULOOP as on the handheld; the pick comes back here.
+    return TrackPopupMenuEx(popup, align | TPM_BOTTOMALIGN | TPM_RETURNCMD,
+                            corner.x, corner.y, state.owner, nullptr);
+}
+
+void PressKey(HWND bar, MenuBar& state, int index)
+{
+    const MenuBarButton& button = state.layout.buttons[index];
+    if (!(button.state & TBSTATE_ENABLED))
+        return;
+    HMENU popup = button.popupIndex >= 0 && state.menu
+                      ? GetSubMenu(state.menu, button.popupIndex)
+                      : nullptr;
+    if (!popup) {
+        SetPressed(bar, state, -1);
+        SendMessageW(state.owner, WM_COMMAND, MAKEWPARAM(button.command, 0), 0);
+        return;
+    }
+    SetPressed(bar, state, index);
+    UINT command = TrackKeyPopup(bar, state, index, popup);
+    // The owner may have ended with the menu's command; the bar goes with it.
+    if (!IsWindow(bar))
+        return;
+    SetPressed(bar, state, -1);
+    if (command != 0)
+        SendMessageW(state.owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+}
+
+LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MenuBar* state = MenuBarOf(bar);
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        return DefWindowProcW(bar, message, wParam, lParam);
+    }
+    if (!state)
+        return DefWindowProcW(bar, message, wParam, lParam);
+
+    switch (message) {
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;  // the dialog stays the active window
+    case WM_PAINT:
+        PaintBar(bar, *state);
+        return 0;
+    case WM_LBUTTONDOWN: {
+        RECT client;
+        GetClientRect(bar, &client);
+        int key = MenuBarKeyAt(client.right, state->layout.buttonCount,
+                               static_cast<short>(LOWORD(lParam)));
+        if (key >= 0) {
+            state->tracking = true;
+            SetCapture(bar);
+            SetPressed(bar, *state, key);
+        }
+        return 0;
+    }
+    case WM_LBUTTONUP: {
+        int key = state->tracking ? state->pressed : -1;
+        state->tracking = false;
+        if (GetCapture() == bar)
+            ReleaseCapture();
+        RECT client;
+        GetClientRect(bar, &client);
+        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (key >= 0 && PtInRect(&client, p) &&
+            MenuBarKeyAt(client.right, state->layout.buttonCount, p.x) == key)
+            PressKey(bar, *state, key);
+        else
+            SetPressed(bar, *state, -1);
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        if (state->tracking && reinterpret_cast<HWND>(lParam) != bar) {
+            state->tracking = false;
+            SetPressed(bar, *state, -1);
+        }
+        return 0;
+    case WM_DISPLAYCHANGE:
+        PlaceBar(bar);
+        KeepOwnerAboveBar(state->owner);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(bar, GWLP_USERDATA, 0);
+        if (state->menu)
+            DestroyMenu(state->menu);
+        if (state->font)
+            DeleteObject(state->font);
+        delete state;
+        return 0;
+    }
+    return DefWindowProcW(bar, message, wParam, lParam);
+}
+
+bool RegisterMenuBarClass(HINSTANCE instance)
+{
+    WNDCLASSW existing;
+    if (GetClassInfoW(instance, SHELL_MENU_BAR_CLASS, &existing))
+        return true;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = MenuBarProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.lpszClassName = SHELL_MENU_BAR_CLASS;
+    return RegisterClassW(&windowClass) != 0;
+}
+
+bool LoadLayout(HINSTANCE instance, UINT id, MenuBarTemplate& layout)
+{
+    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    if (!resource)
+        return false;
+    HGLOBAL loaded = LoadResource(instance, resource);
+    const WORD* words = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;
+    if (!words)
+        return false;
+    return ParseMenuBarTemplate(words, SizeofResource(instance, resource) / sizeof(WORD), layout);
+}
+
+bool NeedsMenu(const MenuBarTemplate& layout)
+{
+    for (int i = 0; i < layout.buttonCount; ++i)
+        if (layout.buttons[i].popupIndex >= 0)
+            return true;
+    return false;
+}
+
+MenuBar* BuildMenuBar(const SHMENUBARINFO& info)
+{
+    auto* state = new MenuBar{};
+    state->owner = info.hwndParent;
+    state->pressed = -1;
+    if (!(info.dwFlags & SHCMBF_EMPTYBAR)) {
+        if (!LoadLayout(info.hInstRes, info.nToolBarId, state->layout)) {
+            delete state;
+            return nullptr;
+        }
+        if (NeedsMenu(state->layout)) {
+            state->menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(state->layout.menuId));
+            if (!state->menu) {
+                delete state;
+                return nullptr;
+            }
+        }
+        for (int i = 0; i < state->layout.buttonCount; ++i)
+            LoadStringW(info.hInstRes, state->layout.buttons[i].labelId, state->labels[i], MaxLabel);
+    }
+    state->customBackground = (info.dwFlags & SHCMBF_COLORBK) &&
+                              info.cbSize >= SHMENUBARINFO_HANDHELD_SIZE;
+    state->background = info.clrBk;
+    int fontHeight = MulDiv(ShellBarHeight(), 12, 26);
+    state->font = CreateFontW(-fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    return state;
+}
+
+struct BarSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchBar(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<BarSearch*>(lParam);
+    WCHAR className[64];
+    if (GetWindow(window, GW_OWNER) == search->owner &&
+        GetClassNameW(window, className, ARRAYSIZE(className)) &&
+        !lstrcmpW(className, SHELL_MENU_BAR_CLASS)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND FindShellMenuBar(HWND owner)
+{
+    BarSearch search = {owner, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), MatchBar,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL SHCreateMenuBar(PSHMENUBARINFO info)
+{
+    if (!info)
+        return FALSE;
+    info->hwndMB = nullptr;
+    if (info->cbSize != SHMENUBARINFO_HANDHELD_SIZE && info->cbSize != sizeof(SHMENUBARINFO))
+        return FALSE;
+    if (!IsWindow(info->hwndParent))
+        return FALSE;
+
+    HINSTANCE classInstance = GetModuleHandleW(nullptr);
+    if (!RegisterMenuBarClass(classInstance))
+        return FALSE;
+    MenuBar* state = BuildMenuBar(*info);
+    if (!state)
+        return FALSE;
+
+    RECT area = BarRect();
+    HWND bar = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, SHELL_MENU_BAR_CLASS, L"",
+                               WS_POPUP | WS_CLIPSIBLINGS, area.left, area.top,
+                               area.right - area.left, area.bottom - area.top, info->hwndParent,
+                               nullptr, classInstance, state);
+    if (!bar) {
+        if (state->menu)
+            DestroyMenu(state->menu);
+        if (state->font)
+            DeleteObject(state->font);
+        delete state;
+        return FALSE;
+    }
+    KeepOwnerAboveBar(info->hwndParent);
+    if (!(info->dwFlags & SHCMBF_HIDDEN))
+        ShowWindow(bar, SW_SHOWNOACTIVATE);
+    info->hwndMB = bar;
+    return TRUE;
+}

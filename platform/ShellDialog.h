@@ -1,0 +1,15 @@
+// What the title strip of SHInitDialog and the menu bar of SHCreateMenuBar
+// know of each other. Internal to the shell layer.
+#pragma once
+
+#include <windows.h>
+
+// The dialog's window rectangle for the SHIDIF_ size flags: the screen, less
+// the menu bar along its bottom when the dialog has or expects one.
+RECT ShellDialogRect(DWORD flags, bool hasMenuBar);
+
+// Sizes hDlg as its flags ask (nothing when they ask for no size).
+void ApplyShellDialogSize(HWND hDlg, DWORD flags);
+
+// The menu bar that SHCreateMenuBar made for owner, or null.
+HWND FindShellMenuBar(HWND owner);

@@ -1,0 +1,194 @@
+#include "config/DialogDriver.h"
+
+#include <commctrl.h>
+
+#include "app/CaptureRun.h"
+#include "app/Settings.h"
+#include "config/ConfigDialog.h"
+#include "optiontree/OptionTree.h"
+#include "platform/AygShell.h"
+
+namespace {
+
+struct ScriptThread {
+    const std::function<HWND()>* found;
+    const std::function<void(HWND)>* script;
+    bool ran;
+};
+
+bool IsVisibleOfThisProcess(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process == GetCurrentProcessId() && IsWindowVisible(window);
+}
+
+struct TopLevelSearch {
+    const std::function<bool(HWND)>* accept;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM lParam)
+{
+    auto* search = reinterpret_cast<TopLevelSearch*>(lParam);
+    if (IsVisibleOfThisProcess(window) && (*search->accept)(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopLevel(const std::function<bool(HWND)>& accept)
+{
+    TopLevelSearch search = {&accept, nullptr};
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool HasClass(HWND window, const WCHAR* name)
+{
+    WCHAR className[64];
+    return GetClassNameW(window, className, ARRAYSIZE(className)) && !lstrcmpiW(className, name);
+}
+
+// Closes whatever the script left open: message boxes first, then the
+// window the modal loop runs.
+void CloseLeftovers(HWND window)
+{
+    for (int i = 0; i < 10; ++i) {
+        HWND box = FindMessageBox(window);
+        if (!box)
+            break;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        Sleep(200);
+    }
+    if (HWND menu = FindOpenMenu())
+        PostMessageW(menu, WM_CANCELMODE, 0, 0);
+    if (IsWindow(window))
+        PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+DWORD WINAPI RunScript(void* parameter)
+{
+    auto* thread = static_cast<ScriptThread*>(parameter);
+    HWND window = WaitForWindow(*thread->found, 10000);
+    if (window) {
+        thread->ran = true;
+        (*thread->script)(window);
+    }
+    CloseLeftovers(window);
+    return 0;
+}
+
+}  // namespace
+
+int RunDriven(const std::function<int()>& modal, const std::function<HWND()>& found,
+              const std::function<void(HWND)>& script, bool* scriptRan)
+{
+    ScriptThread thread = {&found, &script, false};
+    HANDLE handle = CreateThread(nullptr, 0, RunScript, &thread, 0, nullptr);
+    int result = modal();
+    WaitForSingleObject(handle, INFINITE);
+    CloseHandle(handle);
+    if (scriptRan)
+        *scriptRan = thread.ran;
+    return result;
+}
+
+int RunConfigDialogDriven(const std::function<void(HWND)>& script, bool* scriptRan)
+{
+    return RunDriven(RunConfigDialog, FindConfigDialog, script, scriptRan);
+}
+
+HWND FindConfigDialog()
+{
+    return FindTopLevel([](HWND window) {
+        return HasClass(window, L"#32770") && TabOf(window) != nullptr;
+    });
+}
+
+HWND FindMessageBox(HWND exceptDialog)
+{
+    return FindTopLevel([exceptDialog](HWND window) {
+        return window != exceptDialog && HasClass(window, L"#32770") && !TabOf(window);
+    });
+}
+
+HWND FindOpenMenu()
+{
+    return FindTopLevel([](HWND window) { return HasClass(window, L"#32768"); });
+}
+
+HWND WaitForWindow(const std::function<HWND()>& probe, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = probe())
+            return window;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return condition();
+        Sleep(20);
+    }
+}
+
+bool HotKeyHeld(UINT vk)
+{
+    const int probeId = 0x3F00;
+    if (!RegisterHotKey(nullptr, probeId, 0, vk))
+        return true;
+    UnregisterHotKey(nullptr, probeId);
+    return false;
+}
+
+void PostTap(HWND window, int x, int y)
+{
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+void PostKey(HWND window, UINT vk)
+{
+    PostMessageW(window, WM_KEYDOWN, vk, 1);
+    PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
+}
+
+void ResetSettingsInMemory()
+{
+    AppSettings = Settings{};
+}
+
+HWND TabOf(HWND dialog)
+{
+    return FindWindowExW(dialog, nullptr, WC_TABCONTROLW, nullptr);
+}
+
+HWND TreeOf(HWND dialog)
+{
+    HWND tab = TabOf(dialog);
+    return tab ? FindWindowExW(tab, nullptr, OPTION_TREE_CLASS, nullptr) : nullptr;
+}
+
+HWND AboutTextOf(HWND dialog)
+{
+    HWND tab = TabOf(dialog);
+    return tab ? FindWindowExW(tab, nullptr, L"Static", nullptr) : nullptr;
+}
+
+HWND MenuBarOf(HWND dialog)
+{
+    return FindTopLevel([dialog](HWND window) {
+        return HasClass(window, SHELL_MENU_BAR_CLASS) && GetWindow(window, GW_OWNER) == dialog;
+    });
+}
