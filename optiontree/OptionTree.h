@@ -19,7 +19,8 @@ struct OptionTreeState;
 // because it already is).
 bool RegisterOptionTreeClass();
 
-// The control's state, from its window's user-data slot; null when none.
+// The control's state, from its window's user-data slot; null when none
+// (also for a window that is not an options tree).
 OptionTreeState* OptionTreeStateOf(HWND control);
 
 // Stores what the in-place editor holds into the current row.

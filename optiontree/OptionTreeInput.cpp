@@ -30,14 +30,14 @@ int RowAt(const OptionTreeState* state, int y, int& top)
 
 void SetScrollPosition(OptionTreeState* state, int position)
 {
-    SCROLLINFO bar = {sizeof bar, SIF_POS};
+    SCROLLINFO bar = ScrollInfo(SIF_POS);
     bar.nPos = position;
     SetScrollInfo(state->hwnd, SB_VERT, &bar, TRUE);
 }
 
 int ScrollPosition(OptionTreeState* state)
 {
-    SCROLLINFO bar = {sizeof bar, SIF_POS};
+    SCROLLINFO bar = ScrollInfo(SIF_POS);
     if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
         return 0;
     return bar.nPos;
@@ -181,7 +181,7 @@ void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
 
 void OnVScroll(OptionTreeState* state, UINT code)
 {
-    SCROLLINFO bar = {sizeof bar, SIF_ALL};
+    SCROLLINFO bar = ScrollInfo(SIF_ALL);
     if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
         return;
     const int old = bar.nPos;

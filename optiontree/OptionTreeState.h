@@ -54,6 +54,15 @@ inline int MidY(const OptionTreeState& state)
     return state.rowHeight / 2;
 }
 
+// A SCROLLINFO asking for (or setting) the fields in mask.
+inline SCROLLINFO ScrollInfo(UINT mask)
+{
+    SCROLLINFO bar = {};
+    bar.cbSize = sizeof bar;
+    bar.fMask = mask;
+    return bar;
+}
+
 // Client y of the top edge of the visible record at index.
 int RowTop(const OptionTreeState& state, int index);
 

@@ -393,7 +393,7 @@ void Layout(OptionTreeState* state, int width, int height)
     const int total = state->rowHeight * VisibleCount(state->items, state->itemCount);
     // The position is kept where it was, as far as the new range allows, so
     // that the bar and scrollPos always agree.
-    SCROLLINFO bar = {sizeof bar, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL};
+    SCROLLINFO bar = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL);
     bar.nMin = 0;
     bar.nMax = total;
     bar.nPage = height > 0 ? height : 0;
