@@ -41,6 +41,19 @@ private:
     bool owned_;
 };
 
+// A handheld has one file tree, rooted at "\\"; here that is the system
+// drive. A program started from a shortcut works there, so a rooted path
+// such as "\\Temp" means the same folder whoever opened the shortcut.
+bool DeviceRoot(WCHAR (&root)[MAX_PATH])
+{
+    UINT length = GetWindowsDirectoryW(root, MAX_PATH);
+    if (length < 3 || length >= MAX_PATH || root[1] != L':')
+        return false;
+    root[2] = L'\\';
+    root[3] = 0;
+    return true;
+}
+
 bool SaveShellLink(const WCHAR* shortcutPath, const ShortcutCommand& command)
 {
     ComScope com;
@@ -49,7 +62,9 @@ bool SaveShellLink(const WCHAR* shortcutPath, const ShortcutCommand& command)
                                 reinterpret_cast<void**>(&link))))
         return false;
     bool saved = false;
-    if (SUCCEEDED(link->SetPath(command.program)) &&
+    WCHAR root[MAX_PATH];
+    bool rootSet = !DeviceRoot(root) || SUCCEEDED(link->SetWorkingDirectory(root));
+    if (rootSet && SUCCEEDED(link->SetPath(command.program)) &&
         SUCCEEDED(link->SetArguments(command.arguments))) {
         IPersistFile* file = nullptr;
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {

@@ -7,7 +7,8 @@
 // Writes the shortcut file `shortcutPath` so that opening it starts
 // `target`: a program path, in double quotes when it holds spaces, then
 // optional arguments after white space. Written as a shell link, which
-// Wine's shell starts like any other. An existing file of that name is
+// Wine's shell starts like any other, in the root of the system drive (the
+// handheld's "\\"). An existing file of that name is
 // replaced. FALSE when the target is empty or malformed (an opening quote
 // without its closing one) or the link cannot be written.
 BOOL SHCreateShortcut(LPWSTR shortcutPath, LPWSTR target);

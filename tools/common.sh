@@ -56,6 +56,21 @@ tavro_prepare_prefix() {
     "$WINE_DIR/wineserver" -p >/dev/null 2>&1 || true
 }
 
+# What a handheld's setup does when the program is installed: places the
+# two launch shortcuts, through the program's own shortcut code (the
+# tavro-setup program built beside it). Once per prefix, remembered by a
+# marker in the prefix: a shortcut the user deletes later stays deleted, and
+# the program's start-up rule (no main shortcut: configure) then applies.
+tavro_place_shortcuts() {
+    local marker=$WINEPREFIX/.tavro-shortcuts-placed
+    [ -f "$marker" ] && return 0
+    if "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" >/dev/null 2>&1; then
+        touch "$marker"
+    else
+        tavro_log "could not place the launch shortcuts in $WINEPREFIX"
+    fi
+}
+
 TAVRO_XVFB_PID=
 # Starts a private X server on a free display with the given screen
 # (WIDTHxHEIGHTxDEPTH) and exports DISPLAY.

@@ -35,7 +35,7 @@ protected:
     }
 
     // Opens a link as the shell does and gives the started program's
-    // command line.
+    // command line and working folder.
     std::string OpenLink(const std::u16string& link)
     {
         std::u16string record = scratch_.Join("command-line.txt");
@@ -195,8 +195,9 @@ TEST_F(ShortcutsTest, OpeningTheLinksStartsTheProgram)
     ASSERT_TRUE(FileExists(W(program)));
     ASSERT_TRUE(Create(program, false));
     std::string quoted = "\"" + Utf8(W(program)) + "\"";
-    EXPECT_EQ(quoted, OpenLink(mainLink_));
-    EXPECT_EQ(quoted + " -config", OpenLink(configLink_));
+    // Started in the root of the system drive, the handheld's "\\".
+    EXPECT_EQ(quoted + "\nC:\\", OpenLink(mainLink_));
+    EXPECT_EQ(quoted + " -config\nC:\\", OpenLink(configLink_));
 }
 
 TEST(Shortcuts, ThisProgramsShortcutsInTheStartMenu)

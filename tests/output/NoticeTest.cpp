@@ -315,11 +315,11 @@ TEST_F(NoticeTest, AutoCloseCountsDownAndCloses)
     std::vector<std::string> expected = {"OK", "OK (5)", "OK (4)", "OK (3)", "OK (2)", "OK (1)"};
     EXPECT_EQ(expected, texts);
     for (size_t i = 1; i < times.size(); ++i) {
-        EXPECT_GT(times[i], 1000 * i - 350) << texts[i];
-        EXPECT_LT(times[i], 1000 * i + 600) << texts[i];
+        EXPECT_GT(times[i], 1000 * i - 400) << texts[i];
+        EXPECT_LT(times[i], 1000 * i + 900) << texts[i];
     }
-    EXPECT_GT(closedAfter, 5700u);
-    EXPECT_LT(closedAfter, 7500u);
+    EXPECT_GT(closedAfter, 5600u);
+    EXPECT_LT(closedAfter, 8000u);
     EXPECT_EQ(0, AutoCloseCountdown);
 }
 

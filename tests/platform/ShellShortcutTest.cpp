@@ -55,6 +55,7 @@ TEST(ShellShortcut, WritesALinkTheShellReadsBack)
     ASSERT_TRUE(contents.loaded);
     EXPECT_EQ("C:\\Program Files\\Some Tool\\tool.exe", contents.path);
     EXPECT_EQ("-config", contents.arguments);
+    EXPECT_EQ("C:\\", contents.workingFolder);
 
     // An existing link is replaced.
     std::u16string other = u"\"C:\\other.exe\"";

@@ -18,8 +18,11 @@ LinkContents ReadShellLink(const WCHAR* linkPath)
             if (SUCCEEDED(file->Load(linkPath, STGM_READ))) {
                 WCHAR path[MAX_PATH] = {};
                 WCHAR arguments[MAX_PATH] = {};
+                WCHAR folder[MAX_PATH] = {};
                 contents.loaded = SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-                                  SUCCEEDED(link->GetArguments(arguments, MAX_PATH));
+                                  SUCCEEDED(link->GetArguments(arguments, MAX_PATH)) &&
+                                  SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH));
+                contents.workingFolder = Utf8(folder);
                 contents.path = Utf8(path);
                 contents.arguments = Utf8(arguments);
             }

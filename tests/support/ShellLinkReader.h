@@ -9,6 +9,7 @@ struct LinkContents {
     bool loaded = false;
     std::string path;       // UTF-8
     std::string arguments;  // UTF-8
+    std::string workingFolder;  // UTF-8
 };
 
 LinkContents ReadShellLink(const WCHAR* linkPath);
