@@ -595,12 +595,26 @@ TEST_F(ConfigDialogTest, CreateShortcutsTellsOnceAndThenDoesNothingVisible)
 {
     RemoveShortcuts();
     std::string boxText, boxCaption;
+    RECT boxRect = {}, buttonRect = {}, textRect = {};
     bool secondBox = true, stillOpen = false, linksMade = false;
     RunConfigDialogDriven([&](HWND dialog) {
         ASSERT_TRUE(ChooseCreateShortcuts(dialog));
         HWND box = WaitForWindow([dialog] { return FindMessageBox(dialog); });
         ASSERT_NE(nullptr, box);
         boxCaption = WindowText(box);
+        // Fitted to the screen: inside it, text above the button, nothing cut.
+        WaitUntil([box] {
+            RECT r;
+            GetWindowRect(box, &r);
+            return r.right - r.left <= GetSystemMetrics(SM_CXSCREEN);
+        });
+        GetWindowRect(box, &boxRect);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (ClassOf(child) == "Button")
+                GetWindowRect(child, &buttonRect);
+            else if (WindowText(child).size() > 10)
+                GetWindowRect(child, &textRect);
+        }
         for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             if (ClassOf(child) == "Static" && !WindowText(child).empty())
                 boxText = WindowText(child);
@@ -620,6 +634,14 @@ TEST_F(ConfigDialogTest, CreateShortcutsTellsOnceAndThenDoesNothingVisible)
     EXPECT_EQ("Ярлыки созданы.\r\nПовесьте Tavro.lnk на аппаратную кнопку.", boxText);
     EXPECT_FALSE(secondBox);
     EXPECT_TRUE(stillOpen);
+    EXPECT_GE(boxRect.left, 0);
+    EXPECT_GE(boxRect.top, 0);
+    EXPECT_LE(boxRect.right, ScreenWidth());
+    EXPECT_LE(boxRect.bottom, ScreenHeight());
+    EXPECT_LE(textRect.right, boxRect.right);
+    EXPECT_GE(buttonRect.top, textRect.bottom);
+    EXPECT_LE(buttonRect.bottom, boxRect.bottom);
+    EXPECT_NEAR((boxRect.left + boxRect.right) / 2, (buttonRect.left + buttonRect.right) / 2, 2);
 }
 
 // ---- The first-start rule ----
