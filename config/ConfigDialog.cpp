@@ -9,6 +9,7 @@
 #include "config/Shortcuts.h"
 #include "optiontree/OptionTree.h"
 #include "platform/AygShell.h"
+#include "platform/MessageBoxFit.h"
 #include "res/resource.h"
 
 const WCHAR ConfigAboutText[] =
@@ -209,8 +210,10 @@ void Confirm(HWND hDlg)
 
 void CreateLaunchShortcuts()
 {
-    if (CreateShortcuts(false))
+    if (CreateShortcuts(false)) {
+        ScreenFittedMessageBoxes fitted;
         MessageBoxW(nullptr, ShortcutsCreatedText, L"Tavro", MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 BOOL OnCommand(HWND hDlg, WORD command)

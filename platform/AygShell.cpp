@@ -24,15 +24,14 @@ struct ShellDialog {
     bool okPressed;
 };
 
-LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR, DWORD_PTR data);
+// The dialog's record hangs in a window property as well as in the
+// subclass, so that other threads (tests, helpers) can find it: the
+// subclass list belongs to the window's own thread.
+const WCHAR ShellDialogProperty[] = L"TavroShellDialog";
 
 ShellDialog* ShellDialogOf(HWND hDlg)
 {
-    DWORD_PTR data = 0;
-    if (!GetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId, &data))
-        return nullptr;
-    return reinterpret_cast<ShellDialog*>(data);
+    return static_cast<ShellDialog*>(GetPropW(hDlg, ShellDialogProperty));
 }
 
 int ScaledPixels(int pixelsAt96Dpi)
@@ -209,6 +208,7 @@ LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPA
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId);
+        RemovePropW(hDlg, ShellDialogProperty);
         delete &shell;
         return DefSubclassProc(hDlg, message, wParam, lParam);
     }
@@ -269,6 +269,7 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
             delete shell;
             return FALSE;
         }
+        SetPropW(hDlg, ShellDialogProperty, shell);
     }
     shell->flags = info->dwFlags;
     LONG_PTR exStyle = GetWindowLongPtrW(hDlg, GWL_EXSTYLE);

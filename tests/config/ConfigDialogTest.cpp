@@ -92,12 +92,36 @@ RECT ChildRect(HWND child)
     return rect;
 }
 
+POINT MenuBarKeyCentre(HWND bar, int index)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    POINT centre = {client.right / 4 + index * client.right / 2, client.bottom / 2};
+    return centre;
+}
+
 void TapMenuBarKey(HWND dialog, int index)
 {
     HWND bar = MenuBarOf(dialog);
-    RECT client;
-    GetClientRect(bar, &client);
-    PostTap(bar, client.right / 4 + index * client.right / 2, client.bottom / 2);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    PostTap(bar, centre.x, centre.y);
+}
+
+// A real click through the X server at a point of the screen.
+void ClickScreen(POINT point)
+{
+    char command[96];
+    wsprintfA(command, "xdotool mousemove %d %d click 1", static_cast<int>(point.x),
+              static_cast<int>(point.y));
+    system(command);
+}
+
+void ClickMenuBarKey(HWND dialog, int index)
+{
+    HWND bar = MenuBarOf(dialog);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    ClientToScreen(bar, &centre);
+    ClickScreen(centre);
 }
 
 std::u16string FolderSetting()
@@ -272,10 +296,7 @@ TEST_F(ConfigDialogTest, OkWithoutEditsStoresAllTenAndKeepsTheCounter)
     int code = RunConfigDialogDriven([](HWND dialog) {
         // The ok button in the title strip, tapped for real.
         RECT ok = ShellOkButtonRect(dialog);
-        char command[96];
-        wsprintfA(command, "xdotool mousemove %d %d click 1",
-                  static_cast<int>((ok.left + ok.right) / 2), static_cast<int>((ok.top + ok.bottom) / 2));
-        system(command);
+        ClickScreen(POINT{(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2});
         WaitUntil([dialog] { return !IsWindowVisible(dialog); });
     });
     EXPECT_EQ(1, code);
@@ -411,7 +432,7 @@ TEST_F(ConfigDialogTest, CancelAfterEditsStoresNothing)
         SelectRow(tree, RowPlaySound);
         PostKey(tree, VK_SPACE);
         WaitUntil([] { return ItemFlag(*FindConfigItem(RowPlaySound)); });
-        TapMenuBarKey(dialog, 0);  // "Отмена"
+        ClickMenuBarKey(dialog, 0);  // "Отмена", tapped for real
         WaitUntil([dialog] { return !IsWindowVisible(dialog); });
     });
     EXPECT_EQ(2, code);
@@ -440,7 +461,7 @@ TEST_F(ConfigDialogTest, ClosingGivesSixteenStoresNothingAndTakesTheMenuBarFirst
 TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen)
 {
     bool whileActive = false, whileInactive = true, activeAgain = false, whileMenu = true,
-         afterMenu = false, menuOpened = false;
+         afterMenu = false, menuOpened = false, stillForeground = false;
     RunConfigDialogDriven([&](HWND dialog) {
         whileActive = HotKeyHeld(VK_UP) && HotKeyHeld(VK_DOWN);
         SendMessageW(dialog, WM_ACTIVATE, WA_INACTIVE, 0);
@@ -448,7 +469,7 @@ TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen
         SendMessageW(dialog, WM_ACTIVATE, WA_CLICKACTIVE, 0);
         activeAgain = HotKeyHeld(VK_UP) && HotKeyHeld(VK_DOWN);
 
-        TapMenuBarKey(dialog, 1);  // "Меню"
+        ClickMenuBarKey(dialog, 1);  // "Меню", tapped for real
         HWND menu = WaitForWindow(FindOpenMenu);
         menuOpened = menu != nullptr;
         Sleep(100);
@@ -457,6 +478,8 @@ TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen
             PostKey(menu, VK_ESCAPE);
         WaitUntil([] { return !FindOpenMenu(); });
         afterMenu = WaitUntil([] { return HotKeyHeld(VK_UP) && HotKeyHeld(VK_DOWN); });
+        // The soft keys never take the activation from the dialog.
+        stillForeground = GetForegroundWindow() == dialog;
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_TRUE(whileActive);
@@ -465,6 +488,7 @@ TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen
     EXPECT_TRUE(menuOpened);
     EXPECT_FALSE(whileMenu);
     EXPECT_TRUE(afterMenu);
+    EXPECT_TRUE(stillForeground);
     // The dialog gave them back when it ended.
     EXPECT_FALSE(HotKeyHeld(VK_UP));
     EXPECT_FALSE(HotKeyHeld(VK_DOWN));
@@ -571,12 +595,26 @@ TEST_F(ConfigDialogTest, CreateShortcutsTellsOnceAndThenDoesNothingVisible)
 {
     RemoveShortcuts();
     std::string boxText, boxCaption;
+    RECT boxRect = {}, buttonRect = {}, textRect = {};
     bool secondBox = true, stillOpen = false, linksMade = false;
     RunConfigDialogDriven([&](HWND dialog) {
         ASSERT_TRUE(ChooseCreateShortcuts(dialog));
         HWND box = WaitForWindow([dialog] { return FindMessageBox(dialog); });
         ASSERT_NE(nullptr, box);
         boxCaption = WindowText(box);
+        // Fitted to the screen: inside it, text above the button, nothing cut.
+        WaitUntil([box] {
+            RECT r;
+            GetWindowRect(box, &r);
+            return r.right - r.left <= GetSystemMetrics(SM_CXSCREEN);
+        });
+        GetWindowRect(box, &boxRect);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (ClassOf(child) == "Button")
+                GetWindowRect(child, &buttonRect);
+            else if (WindowText(child).size() > 10)
+                GetWindowRect(child, &textRect);
+        }
         for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             if (ClassOf(child) == "Static" && !WindowText(child).empty())
                 boxText = WindowText(child);
@@ -596,6 +634,14 @@ TEST_F(ConfigDialogTest, CreateShortcutsTellsOnceAndThenDoesNothingVisible)
     EXPECT_EQ("Ярлыки созданы.\r\nПовесьте Tavro.lnk на аппаратную кнопку.", boxText);
     EXPECT_FALSE(secondBox);
     EXPECT_TRUE(stillOpen);
+    EXPECT_GE(boxRect.left, 0);
+    EXPECT_GE(boxRect.top, 0);
+    EXPECT_LE(boxRect.right, ScreenWidth());
+    EXPECT_LE(boxRect.bottom, ScreenHeight());
+    EXPECT_LE(textRect.right, boxRect.right);
+    EXPECT_GE(buttonRect.top, textRect.bottom);
+    EXPECT_LE(buttonRect.bottom, boxRect.bottom);
+    EXPECT_NEAR((boxRect.left + boxRect.right) / 2, (buttonRect.left + buttonRect.right) / 2, 2);
 }
 
 // ---- The first-start rule ----

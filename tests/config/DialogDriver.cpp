@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "app/CaptureRun.h"
 #include "app/Settings.h"
 #include "config/ConfigDialog.h"
@@ -14,6 +16,7 @@ struct ScriptThread {
     const std::function<HWND()>* found;
     const std::function<void(HWND)>* script;
     bool ran;
+    std::atomic<bool> modalEnded;
 };
 
 bool IsVisibleOfThisProcess(HWND window)
@@ -77,6 +80,13 @@ DWORD WINAPI RunScript(void* parameter)
         (*thread->script)(window);
     }
     CloseLeftovers(window);
+    // Should the window have come late or refused to close, keep asking
+    // for a while, so that a broken run fails instead of hanging.
+    for (int i = 0; i < 100 && !thread->modalEnded; ++i) {
+        Sleep(100);
+        if (HWND late = (*thread->found)())
+            CloseLeftovers(late);
+    }
     return 0;
 }
 
@@ -85,9 +95,10 @@ DWORD WINAPI RunScript(void* parameter)
 int RunDriven(const std::function<int()>& modal, const std::function<HWND()>& found,
               const std::function<void(HWND)>& script, bool* scriptRan)
 {
-    ScriptThread thread = {&found, &script, false};
+    ScriptThread thread = {&found, &script, false, {false}};
     HANDLE handle = CreateThread(nullptr, 0, RunScript, &thread, 0, nullptr);
     int result = modal();
+    thread.modalEnded = true;
     WaitForSingleObject(handle, INFINITE);
     CloseHandle(handle);
     if (scriptRan)
@@ -98,6 +109,15 @@ int RunDriven(const std::function<int()>& modal, const std::function<HWND()>& fo
 int RunConfigDialogDriven(const std::function<void(HWND)>& script, bool* scriptRan)
 {
     return RunDriven(RunConfigDialog, FindConfigDialog, script, scriptRan);
+}
+
+HWND FindWindowOfThisProcess(const WCHAR* className, const WCHAR* title)
+{
+    return FindTopLevel([className, title](HWND window) {
+        WCHAR text[128] = {};
+        GetWindowTextW(window, text, 128);
+        return HasClass(window, className) && !lstrcmpW(text, title);
+    });
 }
 
 HWND FindConfigDialog()

@@ -21,6 +21,8 @@ int RunConfigDialogDriven(const std::function<void(HWND)>& script, bool* scriptR
 // The visible configuration dialog of this process (a #32770 window with a
 // tab control), or null.
 HWND FindConfigDialog();
+// A visible top-level window of this process by class and title, or null.
+HWND FindWindowOfThisProcess(const WCHAR* className, const WCHAR* title);
 // A visible message box of this process other than the dialog, or null.
 HWND FindMessageBox(HWND exceptDialog);
 // The open popup menu's window, or null.

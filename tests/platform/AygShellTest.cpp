@@ -254,8 +254,7 @@ int RunShellDialog()
 
 HWND FindShellDialog()
 {
-    HWND dialog = FindWindowW(L"#32770", L"Tavro");
-    return dialog && IsWindowVisible(dialog) ? dialog : nullptr;
+    return FindWindowOfThisProcess(L"#32770", L"Tavro");
 }
 
 }  // namespace
