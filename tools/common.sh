@@ -40,6 +40,12 @@ tavro_build() {
 
 # Quiet Wine: no debug chatter, no Mono or Gecko installers.
 tavro_wine_environment() {
+    # Wine maps Windows names to Unix ones in the locale's character set:
+    # without UTF-8 a Cyrillic folder name has no Unix name at all.
+    if [ "$(LC_ALL=${LC_ALL:-${LANG:-C}} locale charmap 2>/dev/null)" != "UTF-8" ]; then
+        export LANG=C.UTF-8
+        unset LC_ALL
+    fi
     export WINEDEBUG=${WINEDEBUG:--all}
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
     export WINELOADER=$WINE
