@@ -107,18 +107,6 @@ tavro_stop_xvfb() {
     if [ -n "$TAVRO_XVFB_PID" ]; then
         kill "$TAVRO_XVFB_PID" 2>/dev/null || true
         wait "$TAVRO_XVFB_PID" 2>/dev/null || true
-        # True when DISPLAY names an X server that is there to talk to (a local
-# display whose socket exists, or any remote one).
-tavro_display_usable() {
-    local display=${DISPLAY:-}
-    [ -n "$display" ] || return 1
-    case "$display" in
-        :*) local number=${display#:}; number=${number%%.*}
-            [ -S "/tmp/.X11-unix/X$number" ] ;;
-        *) return 0 ;;
-    esac
-}
-
-TAVRO_XVFB_PID=
+        TAVRO_XVFB_PID=
     fi
 }
