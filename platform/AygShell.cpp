@@ -64,27 +64,6 @@ RECT OkRect(HWND hDlg)
     return ok;
 }
 
-HFONT CreateShellFont(int pixelHeight)
-{
-    return CreateFontW(-pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-}
-
-void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
-{
-    int height = area.bottom - area.top;
-    for (int y = 0; y < height; ++y) {
-        int r = GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / (height ? height : 1);
-        int g = GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / (height ? height : 1);
-        int b = GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / (height ? height : 1);
-        HBRUSH brush = CreateSolidBrush(RGB(r, g, b));
-        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
-        FillRect(dc, &line, brush);
-        DeleteObject(brush);
-    }
-}
-
 void DrawOkButton(HDC dc, const RECT& ok, bool pressed, HFONT font)
 {
     COLORREF face = pressed ? OkTextColour : OkFaceColour;
@@ -293,4 +272,26 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
 BOOL SHInitExtraControls()
 {
     return TRUE;
+}
+
+HFONT CreateShellFont(int pixelHeight)
+{
+    return CreateFontW(-pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+}
+
+void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
+{
+    int height = area.bottom - area.top;
+    for (int y = 0; y < height; ++y) {
+        int span = height > 1 ? height - 1 : 1;
+        COLORREF colour = RGB(GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / span,
+                              GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / span,
+                              GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / span);
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
+        FillRect(dc, &line, brush);
+        DeleteObject(brush);
+    }
 }

@@ -69,21 +69,6 @@ RECT KeyRect(HWND bar, const MenuBar& state, int index)
     return MenuBarKeyRect(client.right, client.bottom, state.layout.buttonCount, index);
 }
 
-void FillGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
-{
-    int height = area.bottom - area.top;
-    for (int y = 0; y < height; ++y) {
-        int span = height > 1 ? height - 1 : 1;
-        COLORREF colour = RGB(GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / span,
-                              GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / span,
-                              GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / span);
-        HBRUSH brush = CreateSolidBrush(colour);
-        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
-        FillRect(dc, &line, brush);
-        DeleteObject(brush);
-    }
-}
-
 // A small triangle pointing up: this key opens a menu above the bar.
 void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
 {
@@ -147,7 +132,7 @@ void PaintBar(HWND bar, MenuBar& state)
         FillRect(dc, &client, brush);
         DeleteObject(brush);
     } else {
-        FillGradient(dc, client, BarTopColour, BarBottomColour);
+        FillVerticalGradient(dc, client, BarTopColour, BarBottomColour);
     }
     HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -336,9 +321,7 @@ MenuBar* BuildMenuBar(const SHMENUBARINFO& info)
                               info.cbSize >= SHMENUBARINFO_HANDHELD_SIZE;
     state->background = info.clrBk;
     int fontHeight = MulDiv(ShellBarHeight(), 12, 26);
-    state->font = CreateFontW(-fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    state->font = CreateShellFont(fontHeight);
     return state;
 }
 

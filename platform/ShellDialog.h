@@ -13,3 +13,9 @@ void ApplyShellDialogSize(HWND hDlg, DWORD flags);
 
 // The menu bar that SHCreateMenuBar made for owner, or null.
 HWND FindShellMenuBar(HWND owner);
+
+// The bold Tahoma of the title strip and the soft keys.
+HFONT CreateShellFont(int pixelHeight);
+
+// Shades area from top's colour on its first line to bottom's on its last.
+void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom);

@@ -8,8 +8,7 @@
 #include <stdio.h>
 #include <windows.h>
 
-// Opens a file named by a Windows path; the mode is as for fopen.
-FILE* _wfopen(const WCHAR* fileName, const WCHAR* mode);
+#include "platform/WideStdio.h"  // _wfopen
 
 // Optional leading white space, an optional sign, decimal digits up to the
 // first other character; 0 without digits. Saturates at the 32-bit limits
