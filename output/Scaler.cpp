@@ -65,6 +65,13 @@ void PlanColumns(uint32_t W, uint32_t w, ColumnCell* cells)
     }
 }
 
+// A scaled sum widened to double precision, 0.5 added, truncated, and its
+// low 8 bits kept.
+inline BYTE RoundedByte(float t)
+{
+    return static_cast<BYTE>(static_cast<int>(static_cast<double>(t) + 0.5));
+}
+
 // ---- Portable walk: one source row at a time ----
 
 typedef float Float4 __attribute__((vector_size(16)));
@@ -413,8 +420,7 @@ void StoreRowSse(const float* sums, BYTE* out, size_t len, float scale)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), bytes);
     }
     for (; j < len; ++j) {
-        float t = scale * sums[j];
-        out[j] = static_cast<BYTE>(static_cast<int>(static_cast<double>(t) + 0.5));
+        out[j] = RoundedByte(scale * sums[j]);
     }
 }
 
@@ -515,8 +521,7 @@ void StoreAverages(const float* acc, const PixelView& destination, float scale, 
         (void)simd;
 #endif
         for (size_t j = 0; j < len; ++j) {
-            float t = scale * sums[j];
-            out[j] = static_cast<BYTE>(static_cast<int>(static_cast<double>(t) + 0.5));
+            out[j] = RoundedByte(scale * sums[j]);
         }
     }
 }
