@@ -5,6 +5,7 @@
 #include "output/JpegWriter.h"
 #include "output/Notice.h"
 #include "output/Scaler.h"
+#include "platform/LauncherReport.h"
 
 HINSTANCE AppInstance;
 DibImage NoticeBackground;
@@ -45,15 +46,14 @@ void CaptureNoticeBackground(HDC screen, int screenWidth, int screenHeight)
     NoticeBackground.Dim(NoticeDimLevel);
 }
 
-void WritePicture(const DibImage& picture)
+bool WritePicture(const DibImage& picture)
 {
     bool named = BuildOutputPath();
     if (!named || !picture.bits)
-        return;
+        return false;
     if (AppSettings.FileType != 0)
-        WriteJpegFile(OutputPath, AppSettings.Quality, picture);
-    else
-        WriteBmpFile(picture);
+        return WriteJpegFile(OutputPath, AppSettings.Quality, picture) == 1;
+    return WriteBmpFile(picture);
 }
 
 void PlayDoneSound()
@@ -115,8 +115,9 @@ int CaptureRun()
         if (size.scaled && capture.bits && scaled.Create(size.width, size.height) &&
             ScaleImage(capture, scaled))
             picture = &scaled;
-        WritePicture(*picture);
+        bool saved = WritePicture(*picture);
         SetCursor(nullptr);
+        ReportCapture(AppSettings.Folder, OutputPath, saved);
 
         AppSettings.Counter = (AppSettings.Counter + 1) % CounterWrap;
         SaveSettings(true);
