@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "bench/PlainScaler.h"
 #include "support/TestSupport.h"
+#include "tests/reference/PlainScaler.h"
 
 namespace {
 
