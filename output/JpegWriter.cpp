@@ -9,6 +9,7 @@
 
 #include "output/FileCommit.h"
 #include "output/JpegCompressor.h"
+#include "platform/CpuFeatures.h"
 
 static_assert(std::is_same<WCHAR, wchar_t>::value,
               "the compressor's file names are WCHAR strings");
@@ -45,7 +46,7 @@ typedef void (*RowPacker)(const BYTE*, BYTE*, size_t);
 RowPacker ChooseRowPacker()
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("ssse3"))
+    if (CpuHasSsse3())
         return SwapRedAndBlueSsse3;
 #endif
     return SwapRedAndBlue;

@@ -3,11 +3,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "bench/JpegBaseline.h"
 #include "output/JpegCompressor.h"
 #include "output/PictureFiles.h"
 #include "platform/WideCrt.h"
 #include "support/TestSupport.h"
+#include "tests/reference/JpegBaseline.h"
 
 namespace {
 
