@@ -6,7 +6,8 @@
 
 #include <windows.h>
 
-// Named, so every process of the system shares it.
+// Named, so that every process shares it (on Wine: every process of the
+// prefix, which has one server).
 extern const WCHAR CounterLockName[];
 
 // How long a waiter bears with a holder while no capture anywhere finishes
@@ -18,7 +19,9 @@ const DWORD CounterLockPatience = 30000;
 // Waits for the lock on construction and releases it on destruction. The
 // lock passes on from a process that died holding it: the counter is
 // stored in one write, so the registry holds either the number that
-// process took or the next one.
+// process took or the next one. In the first case the number is taken
+// again, which replaces the dead run's picture only if it died in the
+// moment between committing it and storing the next number.
 class CounterLock {
 public:
     explicit CounterLock(DWORD patience = CounterLockPatience);

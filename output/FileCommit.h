@@ -11,11 +11,13 @@
 //   a file-size limit, a failed close or rename) the scratch file is
 //   removed and the older picture stays as it was. A file-size limit does
 //   not end the process: its signal is ignored, so the write fails.
-// - A read-only picture is never replaced: the commit fails.
+// - A picture that is read-only when the new one is complete is not
+//   replaced: the commit fails, as the creation of the file would.
 // What does not hold: a process killed while writing leaves its scratch
-// file (tvXXXXXX.tmp) behind. Two writers of the same final name each
-// commit a whole picture and the later one stays: captures avoid that by
-// choosing numbers under CounterLock.
+// file (tvXXXXXX.tmp) behind, for good. A file made read-only between
+// that check and the rename is replaced. Two writers of one final name
+// each commit a whole picture and the later one stays: captures keep
+// apart by choosing their numbers under CounterLock.
 #pragma once
 
 #include <stdio.h>

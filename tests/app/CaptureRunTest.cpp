@@ -2,6 +2,7 @@
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "platform/WideCrt.h"
+#include "support/LockHolder.h"
 #include "support/ProgramRuns.h"
 #include "support/ScreenPattern.h"
 #include "support/TestSupport.h"
@@ -258,27 +259,6 @@ TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
     SetFileAttributesW(W(name), FILE_ATTRIBUTE_NORMAL);
 }
 
-namespace {
-
-struct StuckCapture {
-    HANDLE held;
-    HANDLE release;
-};
-
-DWORD WINAPI HoldTheLockUntilReleased(void* state)
-{
-    StuckCapture& stuck = *static_cast<StuckCapture*>(state);
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, CounterLockName);
-    WaitForSingleObject(mutex, INFINITE);
-    SetEvent(stuck.held);
-    WaitForSingleObject(stuck.release, INFINITE);
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    return 0;
-}
-
-}  // namespace
-
 // A capture that hangs holding the lock: after the patience the run gives
 // up without naming, writing or counting a picture, rather than hang or
 // risk clobbering one.
@@ -287,23 +267,15 @@ TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersN
     ScratchFolder folder;
     UseFolder(folder.Path());
     WriteDwordSetting(L"Counter", 5);
-    StuckCapture stuck = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
-                          CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE holder = CreateThread(nullptr, 0, HoldTheLockUntilReleased, &stuck, 0, nullptr);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck.held, 5000));
-
-    DWORD took = Run();
-    EXPECT_GE(took, CounterLockPatience - 100);
-    EXPECT_LT(took, CounterLockPatience + 5000);
-    EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder.Path()));
-    EXPECT_EQ(5u, ReadDwordSetting(L"Counter"));
-    EXPECT_EQ(0, OutputPath[0]);
-
-    SetEvent(stuck.release);
-    WaitForSingleObject(holder, 5000);
-    CloseHandle(holder);
-    CloseHandle(stuck.held);
-    CloseHandle(stuck.release);
+    {
+        LockHolder hung;
+        DWORD took = Run();
+        EXPECT_GE(took, CounterLockPatience - 100);
+        EXPECT_LT(took, CounterLockPatience + 5000);
+        EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder.Path()));
+        EXPECT_EQ(5u, ReadDwordSetting(L"Counter"));
+        EXPECT_EQ(0, OutputPath[0]);
+    }
 
     // Once it lets go, captures go on from the same number.
     Run();
@@ -317,13 +289,10 @@ TEST_F(CaptureRunTest, ACaptureKilledHoldingTheLockHoldsUpNoOther)
     ScratchFolder folder;
     UseFolder(folder.Path());
     WriteDwordSetting(L"Counter", 20);
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, L"Tavro.Test.CaptureLockHeld");
-    std::vector<ProgramRun> runs = StartTogether(LockHolderProgram(), "Tavro.Test.CaptureLockHeld", 1);
-    ASSERT_TRUE(runs[0].process);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 20000));
-    TerminateProcess(runs[0].process, 9);
-    WaitForAll(runs, 5000);
-    CloseHandle(held);
+    std::vector<ProgramRun> holder = {StartLockHolder(false)};
+    ASSERT_TRUE(holder[0].process);
+    TerminateProcess(holder[0].process, 9);
+    WaitForAll(holder, 5000);
 
     EXPECT_LT(Run(), 5000u);
     EXPECT_EQ(std::vector<std::string>{"screen20.bmp"}, FolderEntries(folder.Path()));

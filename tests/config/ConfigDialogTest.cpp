@@ -17,6 +17,7 @@
 #include "optiontree/OptionTree.h"
 #include "platform/AygShell.h"
 #include "res/resource.h"
+#include "support/LockHolder.h"
 #include "support/ProgramRuns.h"
 #include "support/TestSupport.h"
 
@@ -352,49 +353,24 @@ TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
     EXPECT_EQ(U16(pictures.Path()), FolderSetting());
 }
 
-namespace {
-
-struct HungCapture {
-    HANDLE held;
-    HANDLE release;
-};
-
-DWORD WINAPI HoldCounterLockUntilReleased(void* state)
-{
-    HungCapture& hung = *static_cast<HungCapture*>(state);
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, CounterLockName);
-    WaitForSingleObject(mutex, INFINITE);
-    SetEvent(hung.held);
-    WaitForSingleObject(hung.release, INFINITE);
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    return 0;
-}
-
-}  // namespace
-
 // A capture hangs holding the lock: after the wait's patience OK still
 // stores the user's nine settings, but no counter, which it cannot read
 // safely.
 TEST_F(ConfigDialogTest, OkWhileACaptureHangsWithTheLockStoresAllButTheCounter)
 {
     WriteDwordSetting(L"Width", 120);
-    HungCapture hung = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
-                        CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    HANDLE holder = CreateThread(nullptr, 0, HoldCounterLockUntilReleased, &hung, 0, nullptr);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hung.held, 5000));
     DWORD took = 0;
-    int code = RunConfigDialogDriven([&](HWND dialog) {
-        DWORD start = GetTickCount();
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        WaitUntil([dialog] { return !IsWindowVisible(dialog); }, CounterLockPatience + 10000);
-        took = GetTickCount() - start;
-    });
-    SetEvent(hung.release);
-    WaitForSingleObject(holder, 5000);
-    CloseHandle(holder);
-    CloseHandle(hung.held);
-    CloseHandle(hung.release);
+    int code;
+    {
+        LockHolder hung;
+        code = RunConfigDialogDriven([&](HWND dialog) {
+            DWORD start = GetTickCount();
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            WaitUntil([dialog] { return !IsWindowVisible(dialog); },
+                      CounterLockPatience + 10000);
+            took = GetTickCount() - start;
+        });
+    }
 
     EXPECT_EQ(1, code);
     EXPECT_GE(took, CounterLockPatience - 100);

@@ -92,3 +92,16 @@ void WaitForAll(std::vector<ProgramRun>& runs, DWORD timeoutMs)
         run.process = nullptr;
     }
 }
+
+ProgramRun StartLockHolder(bool exitHolding)
+{
+    const WCHAR eventName[] = L"Tavro.Test.LockHeld";
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    ResetEvent(held);
+    std::string arguments = Utf8(eventName) + (exitHolding ? " exit" : "");
+    std::vector<ProgramRun> runs = StartTogether(LockHolderProgram(), arguments.c_str(), 1);
+    if (runs[0].process && WaitForSingleObject(held, 20000) != WAIT_OBJECT_0)
+        WaitForAll(runs, 0);
+    CloseHandle(held);
+    return runs[0];
+}

@@ -37,3 +37,8 @@ std::vector<ProgramRun> StartTogether(const std::u16string& program, const char*
 // Waits for every run; one still running after timeoutMs is killed and
 // keeps STILL_ACTIVE as its exit code. Closes the handles.
 void WaitForAll(std::vector<ProgramRun>& runs, DWORD timeoutMs);
+
+// Starts the lock holder program and waits until it holds the counter's
+// lock. With exitHolding it then ends at once without releasing it;
+// otherwise it holds on until killed. No handle when it did not get there.
+ProgramRun StartLockHolder(bool exitHolding);
