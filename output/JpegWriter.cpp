@@ -67,9 +67,6 @@ int WriteJpegFile(const WCHAR* fileName, int quality, const DibImage& image)
 {
     if (!image.bits || image.width < 1 || image.height < 1)
         return 0;
-    WCHAR scratch[MAX_PATH];
-    if (!ScratchNameFor(fileName, scratch, MAX_PATH))
-        return 0;
     // Without room for the rows nothing is written: the run goes on as after
     // any failed write.
     const size_t bytes = 3 * static_cast<size_t>(image.width) * image.height;
@@ -77,7 +74,13 @@ int WriteJpegFile(const WCHAR* fileName, int quality, const DibImage& image)
     if (!rgbRows)
         return 0;
     PackRgbRows(image, rgbRows);
-    int written = CompressRgbToJpeg(scratch, image.width, image.height, quality, rgbRows);
+    WCHAR scratch[MAX_PATH];
+    FILE* file = OpenScratchStream(fileName, scratch, MAX_PATH);
+    if (!file) {
+        delete[] rgbRows;
+        return 0;
+    }
+    int written = CompressRgbToStream(file, image.width, image.height, quality, rgbRows);
     delete[] rgbRows;
     if (!written) {
         DiscardScratchFile(scratch);
