@@ -1,5 +1,6 @@
 #include "app/CaptureRun.h"
 
+#include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
@@ -64,6 +65,11 @@ void PlayDoneSound()
 
 }  // namespace
 
+int NextCounter(int counter)
+{
+    return static_cast<int>((static_cast<long long>(counter) + 1) % CounterWrap);
+}
+
 PictureSize PlanPictureSize(int screenWidth, int screenHeight, int targetWidth, int targetHeight)
 {
     int w = targetWidth;
@@ -115,12 +121,26 @@ int CaptureRun()
         if (size.scaled && capture.bits && scaled.Create(size.width, size.height) &&
             ScaleImage(capture, scaled))
             picture = &scaled;
-        bool saved = WritePicture(*picture);
-        SetCursor(nullptr);
-        ReportCapture(AppSettings.Folder, OutputPath, saved);
-
-        AppSettings.Counter = (AppSettings.Counter + 1) % CounterWrap;
-        SaveSettings(true);
+        {
+            // From choosing the number to storing the next one, no other
+            // capture may take a number; the number is read afresh, as
+            // others may have moved it during the delay and the copy.
+            CounterLock lock;
+            if (lock.Held()) {
+                ReloadCounter();
+                bool saved = WritePicture(*picture);
+                SetCursor(nullptr);
+                AppSettings.Counter = NextCounter(AppSettings.Counter);
+                SaveSettings(true);
+                ReportCapture(AppSettings.Folder, OutputPath, saved);
+            } else {
+                // A capture that hangs holding the lock: no number can be
+                // taken safely, so no picture is written and none is named.
+                SetCursor(nullptr);
+                OutputPath[0] = 0;
+                ReportNoNumber();
+            }
+        }
 
         if (AppSettings.PlaySound != 0)
             PlayDoneSound();

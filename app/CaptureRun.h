@@ -15,6 +15,11 @@ const int MaxDelaySeconds = 360000;
 
 int CaptureRun();
 
+// The number after counter: (counter + 1) remainder 100, the remainder
+// taking the sign of the dividend; computed wide, so that the largest
+// stored number gives 48 rather than overflowing.
+int NextCounter(int counter);
+
 struct PictureSize {
     int width;
     int height;

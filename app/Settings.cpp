@@ -168,15 +168,17 @@ void LoadSettings()
     LoadDword(L"AutoClose", AppSettings.AutoClose);
 }
 
-void SaveSettings(bool counterOnly)
+void ReloadCounter()
+{
+    AppSettings.Counter = 0;
+    LoadDword(L"Counter", AppSettings.Counter);
+}
+
+namespace {
+
+void SaveAllButCounter()
 {
     RegistryStore& store = Store();
-    if (!store.ValueExists(SettingsRoot, SettingsPath, L"Counter"))
-        store.CreateKey(SettingsRoot, SettingsPath);
-    store.WriteDword(SettingsRoot, SettingsPath, L"Counter", AppSettings.Counter);
-    if (counterOnly)
-        return;
-
     // The whole field goes out, text, terminator and the rest, as readers
     // of earlier versions expect 520 bytes.
     RegValue folder = {REG_SZ, AppSettings.Folder, sizeof AppSettings.Folder};
@@ -190,6 +192,24 @@ void SaveSettings(bool counterOnly)
     store.WriteDword(SettingsRoot, SettingsPath, L"Progress", AppSettings.Progress);
     store.WriteDword(SettingsRoot, SettingsPath, L"Delay", AppSettings.Delay);
     store.WriteDword(SettingsRoot, SettingsPath, L"AutoClose", AppSettings.AutoClose);
+}
+
+}  // namespace
+
+void SaveSettings(bool counterOnly)
+{
+    RegistryStore& store = Store();
+    if (!store.ValueExists(SettingsRoot, SettingsPath, L"Counter"))
+        store.CreateKey(SettingsRoot, SettingsPath);
+    store.WriteDword(SettingsRoot, SettingsPath, L"Counter", AppSettings.Counter);
+    if (!counterOnly)
+        SaveAllButCounter();
+}
+
+void SaveSettingsExceptCounter()
+{
+    Store().CreateKey(SettingsRoot, SettingsPath);
+    SaveAllButCounter();
 }
 
 bool BuildOutputPath()

@@ -54,6 +54,14 @@ private:
 void LoadSettings();
 void SaveSettings(bool counterOnly);
 
+// Counter as it stands in the registry now (0 when absent): another
+// process may have moved it since LoadSettings. Call under CounterLock.
+void ReloadCounter();
+
+// Every setting but Counter, for a save that could not take CounterLock
+// and so must not store a number.
+void SaveSettingsExceptCounter();
+
 // Fills OutputPath. Returns false, leaving OutputPath empty, when the name
 // would not fit in MAX_PATH characters: such a folder is treated like one
 // that cannot be written, rather than writing to a cut-off name.

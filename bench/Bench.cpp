@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "app/DibImage.h"
-#include "bench/JpegBaseline.h"
-#include "bench/PlainScaler.h"
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/Scaler.h"
 #include "platform/WideCrt.h"
+#include "tests/reference/JpegBaseline.h"
+#include "tests/reference/PlainScaler.h"
 
 namespace {
 

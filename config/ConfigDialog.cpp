@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/CaptureRun.h"
+#include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "config/ConfigItems.h"
 #include "config/ConfigLayout.h"
@@ -204,7 +205,17 @@ void Confirm(HWND hDlg)
     if (OptionTreeState* tree = Dialog.tree ? OptionTreeStateOf(Dialog.tree) : nullptr)
         CommitEdit(tree);
     ReadItemsToSettings();
-    SaveSettings(false);
+    {
+        // Captures taken while the dialog was open have moved the counter
+        // on: it is stored as it stands now, not as it was loaded.
+        CounterLock lock;
+        if (lock.Held()) {
+            ReloadCounter();
+            SaveSettings(false);
+        } else {
+            SaveSettingsExceptCounter();
+        }
+    }
     EndDialog(hDlg, ConfigEndOk);
 }
 

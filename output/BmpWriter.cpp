@@ -81,9 +81,7 @@ bool WriteBmpFileTo(const WCHAR* fileName, const DibImage& image)
     if (!image.bits || image.width < 1 || image.height < 1)
         return false;
     WCHAR scratch[MAX_PATH];
-    if (!ScratchNameFor(fileName, scratch, MAX_PATH))
-        return false;
-    HANDLE file = CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateScratchFile(fileName, scratch, MAX_PATH);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool complete = WriteBmpContents(file, image);

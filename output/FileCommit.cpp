@@ -1,30 +1,119 @@
 #include "output/FileCommit.h"
 
-#include <stdio.h>
+#include <errno.h>
+#include <signal.h>
+#include <string.h>
 
 #include "platform/WideCrt.h"
 
-bool ScratchNameFor(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
+namespace {
+
+// Enough to step past any scratch files left by killed processes.
+const int ScratchAttempts = 64;
+
+// "tv", six hex digits, ".tmp": 12 characters, no longer than the
+// shortest picture name ("screen00.bmp"), so a scratch name fits wherever
+// the picture's name does.
+const int ScratchDigits = 6;
+
+// A file-size limit would end the process with SIGXFSZ; ignored, the
+// write fails with EFBIG like a write to a full medium. Set for every file,
+// as whatever the process did in between may have restored the default.
+void IgnoreFileSizeSignal()
 {
-    if (!WideCopy(scratch, capacity, finalName))
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+DWORD Mix(DWORD x)
+{
+    x ^= x >> 16;
+    x *= 0x7FEB352D;
+    x ^= x >> 15;
+    x *= 0x846CA68B;
+    x ^= x >> 16;
+    return x;
+}
+
+LONG ScratchSequence = 0;
+
+// The index-th name of this process's series in finalName's folder. Series
+// differ from process to process, so a collision is rare; it is creating
+// the file where nothing stands that makes a name this writer's alone.
+bool ScratchCandidate(const WCHAR* finalName, DWORD index, WCHAR* scratch, size_t capacity)
+{
+    static const DWORD seed = Mix(GetCurrentProcessId() * 0x9E3779B9u ^ GetTickCount());
+    size_t folderEnd = 0;
+    for (size_t i = 0; finalName[i]; ++i)
+        if (finalName[i] == L'\\' || finalName[i] == L'/')
+            folderEnd = i + 1;
+    WCHAR name[16];
+    wsprintfW(name, L"tv%06x.tmp", Mix(seed + index) & ((1u << 4 * ScratchDigits) - 1));
+    if (folderEnd + WideLength(name) >= capacity)
         return false;
-    size_t length = WideLength(scratch);
-    size_t dot = length;
-    for (size_t i = length; i > 0; --i) {
-        WCHAR c = scratch[i - 1];
-        if (c == L'.') {
-            dot = i - 1;
+    memcpy(scratch, finalName, folderEnd * sizeof(WCHAR));
+    scratch[folderEnd] = 0;
+    return WideAppend(scratch, capacity, name);
+}
+
+bool NextScratchCandidate(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
+{
+    DWORD index = static_cast<DWORD>(InterlockedIncrement(&ScratchSequence) - 1);
+    return ScratchCandidate(finalName, index, scratch, capacity);
+}
+
+}  // namespace
+
+bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch, size_t capacity)
+{
+    DWORD next = static_cast<DWORD>(InterlockedCompareExchange(&ScratchSequence, 0, 0));
+    return ScratchCandidate(finalName, next + ahead, scratch, capacity);
+}
+
+HANDLE CreateScratchFile(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
+{
+    IgnoreFileSizeSignal();
+    for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
+        if (!NextScratchCandidate(finalName, scratch, capacity))
             break;
-        }
-        if (c == L'\\' || c == L'/')
+        HANDLE file = CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }
-    scratch[dot] = 0;
-    return WideAppend(scratch, capacity, L".tmp");
+    scratch[0] = 0;
+    return INVALID_HANDLE_VALUE;
+}
+
+FILE* OpenScratchStream(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
+{
+    IgnoreFileSizeSignal();
+    for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
+        if (!NextScratchCandidate(finalName, scratch, capacity))
+            break;
+        // "x": created or refused in one step (O_CREAT | O_EXCL), so no
+        // link is followed and no FIFO opened.
+        errno = 0;
+        FILE* file = _wfopen(scratch, L"wbx");
+        if (file)
+            return file;
+        if (errno != EEXIST)
+            break;
+    }
+    scratch[0] = 0;
+    return nullptr;
 }
 
 bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
 {
+    // The host's rename, and Wine's MoveFileExW too, would replace a
+    // read-only file and drop its mark; Windows refuses, and so do we.
+    DWORD attributes = GetFileAttributesW(finalName);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        DiscardScratchFile(scratch);
+        return false;
+    }
     // The host's own rename replaces the old file in one step and costs a
     // small fraction of what MoveFileExW does on Wine; the Windows call is
     // kept for names the host cannot map.

@@ -1,14 +1,41 @@
-// Pictures are written under a scratch name beside their final name and
-// renamed over it only once complete, so a failed or short write never
-// leaves a truncated picture, nor destroys an older one of the same name.
+// How a picture reaches its name. What holds:
+// - The picture is written to a scratch file in its own folder and renamed
+//   over its name only once complete and closed, in one step: a reader
+//   finds the older picture or the new one, never a part of either.
+// - The scratch file is created new, never opened through whatever stands
+//   under its name (a file, a symbolic link, dangling or not, a FIFO, a
+//   folder): such a name is passed over and another one tried. So no two
+//   writers, in this process or any other, ever share a scratch file, and
+//   nothing but the new file is written to.
+// - On every failure (no file could be made, a short write, a full medium,
+//   a file-size limit, a failed close or rename) the scratch file is
+//   removed and the older picture stays as it was. A file-size limit does
+//   not end the process: its signal is ignored, so the write fails.
+// - A picture that is read-only when the new one is complete is not
+//   replaced: the commit fails, as the creation of the file would.
+// What does not hold: a process killed while writing leaves its scratch
+// file (tvXXXXXX.tmp) behind, for good. A file made read-only between
+// that check and the rename is replaced. Two writers of one final name
+// each commit a whole picture and the later one stays: captures keep
+// apart by choosing their numbers under CounterLock.
 #pragma once
 
+#include <stdio.h>
 #include <windows.h>
 
-// finalName with its extension replaced by ".tmp" (same length).
-bool ScratchNameFor(const WCHAR* finalName, WCHAR* scratch, size_t capacity);
+// A new, empty scratch file for finalName, open for writing, its name in
+// scratch (capacity characters); INVALID_HANDLE_VALUE when none can be made.
+HANDLE CreateScratchFile(const WCHAR* finalName, WCHAR* scratch, size_t capacity);
 
-// Moves the complete scratch file over the final name.
+// The same as a binary stdio stream; null when none can be made.
+FILE* OpenScratchStream(const WCHAR* finalName, WCHAR* scratch, size_t capacity);
+
+// Moves the complete, closed scratch file over finalName; on failure the
+// scratch file is removed.
 bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName);
 
 void DiscardScratchFile(const WCHAR* scratch);
+
+// The name this process will try `ahead` attempts from now (0: the next
+// one), so that a test can put something in the writer's way.
+bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch, size_t capacity);

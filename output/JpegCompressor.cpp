@@ -43,7 +43,12 @@ int CompressRgbToJpeg(const wchar_t* fileName, int width, int height, int qualit
     FILE* file = _wfopen(fileName, L"wb");
     if (!file)
         return 0;
+    return CompressRgbToStream(file, width, height, quality, rgbRows);
+}
 
+int CompressRgbToStream(FILE* file, int width, int height, int quality,
+                        const unsigned char* rgbRows)
+{
     jpeg_compress_struct info;
     JpegErrorManager errors;
     info.err = jpeg_std_error(&errors.manager);

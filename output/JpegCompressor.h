@@ -2,6 +2,8 @@
 // `boolean` and the Windows one cannot meet in one translation unit.
 #pragma once
 
+#include <stdio.h>
+
 // Compresses width x height pixels of packed top-down RGB rows (3 * width
 // bytes each) into a baseline JFIF file at the given quality, which goes to
 // libjpeg unchanged (the library limits it to 1..100). 1 when the whole
@@ -9,3 +11,7 @@
 // for the caller to remove.
 int CompressRgbToJpeg(const wchar_t* fileName, int width, int height, int quality,
                       const unsigned char* rgbRows);
+
+// The same into a stream opened for binary writing, which it closes.
+int CompressRgbToStream(FILE* file, int width, int height, int quality,
+                        const unsigned char* rgbRows);

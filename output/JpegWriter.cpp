@@ -9,6 +9,7 @@
 
 #include "output/FileCommit.h"
 #include "output/JpegCompressor.h"
+#include "platform/CpuFeatures.h"
 
 static_assert(std::is_same<WCHAR, wchar_t>::value,
               "the compressor's file names are WCHAR strings");
@@ -45,7 +46,7 @@ typedef void (*RowPacker)(const BYTE*, BYTE*, size_t);
 RowPacker ChooseRowPacker()
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("ssse3"))
+    if (CpuHasSsse3())
         return SwapRedAndBlueSsse3;
 #endif
     return SwapRedAndBlue;
@@ -66,9 +67,6 @@ int WriteJpegFile(const WCHAR* fileName, int quality, const DibImage& image)
 {
     if (!image.bits || image.width < 1 || image.height < 1)
         return 0;
-    WCHAR scratch[MAX_PATH];
-    if (!ScratchNameFor(fileName, scratch, MAX_PATH))
-        return 0;
     // Without room for the rows nothing is written: the run goes on as after
     // any failed write.
     const size_t bytes = 3 * static_cast<size_t>(image.width) * image.height;
@@ -76,7 +74,13 @@ int WriteJpegFile(const WCHAR* fileName, int quality, const DibImage& image)
     if (!rgbRows)
         return 0;
     PackRgbRows(image, rgbRows);
-    int written = CompressRgbToJpeg(scratch, image.width, image.height, quality, rgbRows);
+    WCHAR scratch[MAX_PATH];
+    FILE* file = OpenScratchStream(fileName, scratch, MAX_PATH);
+    if (!file) {
+        delete[] rgbRows;
+        return 0;
+    }
+    int written = CompressRgbToStream(file, image.width, image.height, quality, rgbRows);
     delete[] rgbRows;
     if (!written) {
         DiscardScratchFile(scratch);

@@ -63,3 +63,12 @@ void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved)
     else
         ReportNotSaved(folder, picture);
 }
+
+void ReportNoNumber()
+{
+    if (!LauncherAsked())
+        return;
+    fprintf(stderr, "tavro: no picture was written: another capture held the picture counter "
+                    "and did not finish\n");
+    fflush(stderr);
+}

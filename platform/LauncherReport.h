@@ -9,3 +9,7 @@
 // On standard output, the Unix path of the picture just saved; or, when
 // none was saved, a line on standard error saying so and why.
 void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved);
+
+// No picture was taken because another capture held the picture counter
+// without finishing.
+void ReportNoNumber();

@@ -1,6 +1,9 @@
 #include "app/CaptureRun.h"
+#include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "platform/WideCrt.h"
+#include "support/LockHolder.h"
+#include "support/ProgramRuns.h"
 #include "support/ScreenPattern.h"
 #include "support/TestSupport.h"
 
@@ -167,4 +170,131 @@ TEST_F(CaptureRunTest, TheSoundPlaysWithoutWaiting)
     WriteDwordSetting(L"PlaySound", 1);
     EXPECT_LT(Run(), 3000u);
     EXPECT_TRUE(FileExists(W(folder.Join("screen00.bmp"))));
+}
+
+// ---- The counter among captures started together ----
+
+TEST(NextCounter, WrapsAtAHundredWithTheDividendsSignAndNeverOverflows)
+{
+    const struct {
+        int counter;
+        int next;
+    } cases[] = {{0, 1},     {7, 8},    {98, 99},  {99, 0},   {150, 51},   {-1, 0},
+                 {-2, -1},   {-100, -99}, {-101, -100 % 100}, {-48, -47},
+                 {2147483646, 47}, {2147483647, 48}, {-2147483647 - 1, -47}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.next, NextCounter(c.counter)) << c.counter;
+        if (c.counter != 2147483647) {
+            EXPECT_EQ((c.counter + 1) % 100, NextCounter(c.counter)) << c.counter;
+        }
+    }
+}
+
+TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    WriteDwordSetting(L"Counter", 2147483647);
+    Run();
+    EXPECT_TRUE(FileExists(W(folder.Join("screen2147483647.bmp"))));
+    EXPECT_EQ(48u, ReadDwordSetting(L"Counter"));
+    Run();
+    EXPECT_TRUE(FileExists(W(folder.Join("screen48.bmp"))));
+    EXPECT_EQ(49u, ReadDwordSetting(L"Counter"));
+}
+
+namespace {
+
+struct CounterChange {
+    DWORD afterMs;
+    DWORD value;
+};
+
+DWORD WINAPI ChangeCounterLater(void* change)
+{
+    CounterChange& c = *static_cast<CounterChange*>(change);
+    Sleep(c.afterMs);
+    WriteDwordSetting(L"Counter", c.value);
+    return 0;
+}
+
+}  // namespace
+
+// Another capture finishes while this one waits out its delay: the number
+// is read again when the picture is named, so neither picture is lost.
+TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    WriteDwordSetting(L"Counter", 10);
+    CounterChange change = {300, 11};
+    HANDLE other = CreateThread(nullptr, 0, ChangeCounterLater, &change, 0, nullptr);
+    Run(1);
+    WaitForSingleObject(other, 5000);
+    CloseHandle(other);
+    EXPECT_EQ("screen11.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    EXPECT_EQ(std::vector<std::string>{"screen11.bmp"}, FolderEntries(folder.Path()));
+    EXPECT_EQ(12u, ReadDwordSetting(L"Counter"));
+}
+
+TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    std::u16string name = folder.Join("screen03.bmp");
+    HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written;
+    WriteFile(file, "kept", 4, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(SetFileAttributesW(W(name), FILE_ATTRIBUTE_READONLY));
+
+    WriteDwordSetting(L"Counter", 3);
+    Run();
+    std::vector<unsigned char> kept = ReadWholeFile(W(name));
+    EXPECT_EQ("kept", std::string(kept.begin(), kept.end()));
+    EXPECT_TRUE(GetFileAttributesW(W(name)) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(std::vector<std::string>{"screen03.bmp"}, FolderEntries(folder.Path()));
+    EXPECT_EQ(4u, ReadDwordSetting(L"Counter"));
+    SetFileAttributesW(W(name), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A capture that hangs holding the lock: after the patience the run gives
+// up without naming, writing or counting a picture, rather than hang or
+// risk clobbering one.
+TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersNothing)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    WriteDwordSetting(L"Counter", 5);
+    {
+        LockHolder hung;
+        DWORD took = Run();
+        EXPECT_GE(took, CounterLockPatience - 100);
+        EXPECT_LT(took, CounterLockPatience + 5000);
+        EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder.Path()));
+        EXPECT_EQ(5u, ReadDwordSetting(L"Counter"));
+        EXPECT_EQ(0, OutputPath[0]);
+    }
+
+    // Once it lets go, captures go on from the same number.
+    Run();
+    EXPECT_EQ(std::vector<std::string>{"screen05.bmp"}, FolderEntries(folder.Path()));
+    EXPECT_EQ(6u, ReadDwordSetting(L"Counter"));
+}
+
+// A holder that died: the next capture goes ahead at once.
+TEST_F(CaptureRunTest, ACaptureKilledHoldingTheLockHoldsUpNoOther)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    WriteDwordSetting(L"Counter", 20);
+    std::vector<ProgramRun> holder = {StartLockHolder(false)};
+    ASSERT_TRUE(holder[0].process);
+    TerminateProcess(holder[0].process, 9);
+    WaitForAll(holder, 5000);
+
+    EXPECT_LT(Run(), 5000u);
+    EXPECT_EQ(std::vector<std::string>{"screen20.bmp"}, FolderEntries(folder.Path()));
+    EXPECT_EQ(21u, ReadDwordSetting(L"Counter"));
 }

@@ -4,9 +4,11 @@
 #include <shlobj.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 
 #include "app/CaptureRun.h"
+#include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "app/StartUp.h"
 #include "config/ConfigItems.h"
@@ -15,6 +17,8 @@
 #include "optiontree/OptionTree.h"
 #include "platform/AygShell.h"
 #include "res/resource.h"
+#include "support/LockHolder.h"
+#include "support/ProgramRuns.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -317,6 +321,65 @@ TEST_F(ConfigDialogTest, OkWithoutEditsStoresAllTenAndKeepsTheCounter)
     EXPECT_EQ(0u, ReadDwordSetting(L"PlaySound"));
     EXPECT_EQ(0u, ReadDwordSetting(L"Progress"));
     EXPECT_EQ(0u, ReadDwordSetting(L"AutoClose"));
+}
+
+// Two captures taken while the dialog is open (real program processes):
+// OK stores the counter they left, not the one loaded at opening, so the
+// next capture overwrites neither of their pictures.
+TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
+{
+    ScratchFolder pictures;
+    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
+                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteDwordSetting(L"Counter", 0);
+    WriteDwordSetting(L"Quality", 77);
+    MainShortcutPresent shortcut;
+    DWORD capturesEnded[2] = {STILL_ACTIVE, STILL_ACTIVE};
+    int code = RunConfigDialogDriven([&](HWND dialog) {
+        std::vector<ProgramRun> captures = StartTogether(TavroProgram(), "", 2);
+        WaitForAll(captures, 60000);
+        capturesEnded[0] = captures[0].exitCode;
+        capturesEnded[1] = captures[1].exitCode;
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(1, code);
+    EXPECT_EQ(0u, capturesEnded[0]);
+    EXPECT_EQ(0u, capturesEnded[1]);
+    EXPECT_EQ((std::vector<std::string>{"screen00.bmp", "screen01.bmp"}),
+              FolderEntries(pictures.Path()));
+    EXPECT_EQ(2u, ReadDwordSetting(L"Counter"));
+    EXPECT_EQ(10u, SettingsValueNames().size());
+    EXPECT_EQ(77u, ReadDwordSetting(L"Quality"));
+    EXPECT_EQ(U16(pictures.Path()), FolderSetting());
+}
+
+// A capture hangs holding the lock: after the wait's patience OK still
+// stores the user's nine settings, but no counter, which it cannot read
+// safely.
+TEST_F(ConfigDialogTest, OkWhileACaptureHangsWithTheLockStoresAllButTheCounter)
+{
+    WriteDwordSetting(L"Width", 120);
+    DWORD took = 0;
+    int code;
+    {
+        LockHolder hung;
+        code = RunConfigDialogDriven([&](HWND dialog) {
+            DWORD start = GetTickCount();
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            WaitUntil([dialog] { return !IsWindowVisible(dialog); },
+                      CounterLockPatience + 10000);
+            took = GetTickCount() - start;
+        });
+    }
+
+    EXPECT_EQ(1, code);
+    EXPECT_GE(took, CounterLockPatience - 100);
+    std::vector<std::string> names = SettingsValueNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"AutoClose", "Delay", "FileType", "Folder", "Height",
+                                        "PlaySound", "Progress", "Quality", "Width"}),
+              names);
+    EXPECT_EQ(120u, ReadDwordSetting(L"Width"));
 }
 
 TEST_F(ConfigDialogTest, OkStoresANumberStillOpenInTheEditor)

@@ -1,5 +1,4 @@
 #include <string.h>
-#include <unistd.h>
 
 #include "app/Settings.h"
 #include "output/BmpWriter.h"
@@ -105,16 +104,18 @@ TEST(BmpWriter, FailuresLeaveNoPartialFileAndKeepTheOlderPicture)
     EXPECT_FALSE(WriteBmpFileTo(W(missing), image));
     EXPECT_FALSE(FileExists(W(missing)));
 
-    // An older picture stays whole when the new one cannot be written.
+    // An older picture stays whole when the new one cannot be written: here
+    // because it is read-only, which no write may replace.
     std::u16string name = folder.Join("screen01.bmp");
     ASSERT_TRUE(WriteBmpFileTo(W(name), image));
     std::vector<unsigned char> older = ReadWholeFile(W(name));
-    std::u16string scratch = folder.Join("screen01.tmp");
-    ASSERT_TRUE(CreateDirectoryW(W(scratch), nullptr));  // blocks the scratch file
+    ASSERT_TRUE(SetFileAttributesW(W(name), FILE_ATTRIBUTE_READONLY));
     DibImage bigger;
     ASSERT_TRUE(bigger.Create(40, 40));
     EXPECT_FALSE(WriteBmpFileTo(W(name), bigger));
     EXPECT_EQ(older, ReadWholeFile(W(name)));
+    SetFileAttributesW(W(name), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(std::vector<std::string>{"screen01.bmp"}, FolderEntries(folder.Path()));
 
     DibImage empty;
     std::u16string never = folder.Join("screen02.bmp");
@@ -124,8 +125,8 @@ TEST(BmpWriter, FailuresLeaveNoPartialFileAndKeepTheOlderPicture)
 
 TEST(BmpWriter, AFullDiskLeavesNoTruncatedPictureAndKeepsTheOlderOne)
 {
-    // The scratch name is made a link to /dev/full, which takes the open and
-    // fails every write, as a full medium does.
+    // The medium takes the headers and then no more: the process may write
+    // only 1000 bytes to any file, so the pixel rows fall short.
     ScratchFolder folder;
     std::u16string name = folder.Join("screen05.bmp");
     DibImage older_picture;
@@ -134,18 +135,15 @@ TEST(BmpWriter, AFullDiskLeavesNoTruncatedPictureAndKeepsTheOlderOne)
     ASSERT_TRUE(WriteBmpFileTo(W(name), older_picture));
     std::vector<unsigned char> older = ReadWholeFile(W(name));
 
-    std::u16string scratch = folder.Join("screen05.tmp");
-    char unixScratch[4096];
-    ASSERT_TRUE(UnixPathOf(W(scratch), unixScratch, sizeof unixScratch));
-    ASSERT_EQ(0, symlink("/dev/full", unixScratch));
-    HANDLE probe = CreateFileW(W(scratch), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, probe) << "the write itself must be what fails";
-    CloseHandle(probe);
-
     DibImage image;
     ASSERT_TRUE(image.Create(64, 64));
     FillNumbered(image);
-    EXPECT_FALSE(WriteBmpFileTo(W(name), image));
+    bool written;
+    {
+        FileSizeLimit limit(1000);
+        written = WriteBmpFileTo(W(name), image);
+    }
+    EXPECT_FALSE(written);
     EXPECT_EQ(older, ReadWholeFile(W(name)));
-    EXPECT_FALSE(FileExists(W(scratch)));
+    EXPECT_EQ(std::vector<std::string>{"screen05.bmp"}, FolderEntries(folder.Path()));
 }

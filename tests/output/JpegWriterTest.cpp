@@ -3,11 +3,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "bench/JpegBaseline.h"
 #include "output/JpegCompressor.h"
 #include "output/PictureFiles.h"
 #include "platform/WideCrt.h"
 #include "support/TestSupport.h"
+#include "tests/reference/JpegBaseline.h"
 
 namespace {
 
@@ -122,6 +122,7 @@ TEST(JpegWriter, ReplacesAnOlderFile)
     std::vector<BYTE> file = Written(folder, 75, picture.image);
     EXPECT_EQ(CjpegBytes(folder, 32, 32, TopDownRgb(picture.image), 75), file);
     EXPECT_FALSE(FileExists(W(folder.Join("screen00.tmp"))));
+    EXPECT_EQ(std::vector<std::string>{}, ScratchFilesIn(folder.Path()));
 }
 
 TEST(JpegWriter, MissingFolderWritesNothing)
@@ -182,6 +183,7 @@ TEST(JpegWriter, FailurePartWayLeavesNoTruncatedFile)
     std::vector<BYTE> kept = ReadWholeFile(W(name));
     EXPECT_EQ("older picture", std::string(kept.begin(), kept.end()));
     EXPECT_FALSE(FileExists(W(folder.Join("screen07.tmp"))));
+    EXPECT_EQ(std::vector<std::string>{"screen07.jpg"}, FolderEntries(folder.Path()));
 }
 
 // The benchmark times the writer against libjpeg fed packed rows: both

@@ -6,11 +6,11 @@
 #include <limits.h>
 
 #include "app/Settings.h"
-#include "bench/PlainScaler.h"
 #include "output/PictureFiles.h"
 #include "output/Scaler.h"
 #include "support/ScreenPattern.h"
 #include "support/TestSupport.h"
+#include "tests/reference/PlainScaler.h"
 
 TEST(PictureSize, OrientationFollowsTheScreen)
 {

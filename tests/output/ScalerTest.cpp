@@ -1,12 +1,16 @@
 #include "output/Scaler.h"
 
 #include <math.h>
+#include <stdio.h>
+#include <string.h>
 
 #include <random>
 #include <vector>
 
-#include "bench/PlainScaler.h"
+#include "output/ScalerKernel.h"
+#include "platform/CpuFeatures.h"
 #include "support/TestSupport.h"
+#include "tests/reference/PlainScaler.h"
 
 namespace {
 
@@ -77,6 +81,71 @@ int AreaAverage(Buffer& source, int w, int h, int c, int r, int k)
         }
     }
     return static_cast<int>(floor(sum / (static_cast<double>(W) * H) + 0.5));
+}
+
+// Rows packed without padding (pitch 3 * width, odd for odd widths) in
+// memory that ends exactly where an inaccessible page begins: a read or a
+// write past the picture's last byte faults instead of passing unseen.
+class GuardedPicture {
+public:
+    GuardedPicture(int w, int h) : width(w), height(h), pitch(3 * w)
+    {
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        const size_t page = system.dwPageSize;
+        const size_t bytes = static_cast<size_t>(pitch) * h;
+        size = (bytes + page - 1) / page * page + page;
+        base = static_cast<BYTE*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                               PAGE_READWRITE));
+        DWORD previous;
+        guarded = base && VirtualProtect(base + size - page, page, PAGE_NOACCESS, &previous);
+        bits = guarded ? base + size - page - bytes : nullptr;
+    }
+    ~GuardedPicture()
+    {
+        if (base)
+            VirtualFree(base, 0, MEM_RELEASE);
+    }
+    GuardedPicture(const GuardedPicture&) = delete;
+    GuardedPicture& operator=(const GuardedPicture&) = delete;
+
+    PixelView View() const
+    {
+        return PixelView{static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+                         static_cast<uint16_t>(pitch), bits};
+    }
+    std::vector<BYTE> Bytes() const
+    {
+        return std::vector<BYTE>(bits, bits + static_cast<size_t>(pitch) * height);
+    }
+
+    int width, height, pitch;
+    bool guarded = false;
+    BYTE* bits = nullptr;
+
+private:
+    BYTE* base = nullptr;
+    size_t size = 0;
+};
+
+// The processor's features as the operating system reports them, apart
+// from the compiler's runtime that the program asks.
+bool SystemReportsSsse3(bool& known)
+{
+    known = false;
+    FILE* file = fopen("/proc/cpuinfo", "r");
+    if (!file)
+        return false;
+    static char line[16384];
+    bool found = false;
+    while (!known && fgets(line, sizeof line, file)) {
+        if (strncmp(line, "flags", 5) != 0)
+            continue;
+        known = true;
+        found = strstr(line, " ssse3 ") || strstr(line, " ssse3\n");
+    }
+    fclose(file);
+    return found;
 }
 
 }  // namespace
@@ -280,4 +349,46 @@ TEST(Scaler, TallSourcesKeepTheirCells)
     for (int row = 0; row < h; row += 997)
         for (int k = 0; k < 3; ++k)
             ASSERT_NEAR(AreaAverage(source, 1, h, 0, row, k), result.At(0, row, k), 1) << row;
+}
+
+// Both walks on pictures with no byte to spare after the last pixel, at odd
+// pitches: the vector path reads four bytes per pixel and stores sixteen
+// at a time, and none of that may reach past either picture.
+TEST(Scaler, NothingPastEitherPictureIsTouched)
+{
+    const int sizes[][4] = {{7, 5, 3, 2},   {241, 17, 97, 5}, {480, 64, 240, 32}, {64, 8, 16, 2},
+                            {5, 3, 5, 3},   {1, 9, 1, 4},     {333, 29, 181, 29}, {21, 2, 7, 1},
+                            {16, 16, 5, 5}, {3, 1, 1, 1}};
+    std::mt19937 random(13);
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3]);
+        GuardedPicture source(s[0], s[1]);
+        ASSERT_TRUE(source.guarded);
+        for (BYTE* b = source.bits; b < source.bits + source.pitch * source.height; ++b)
+            *b = static_cast<BYTE>(random());
+        Buffer plainSource(s[0], s[1], source.pitch);
+        plainSource.bytes = source.Bytes();
+        Buffer plain(s[2], s[3], 3 * s[2]);
+        ASSERT_TRUE(PlainScalePixels(plainSource.View(), plain.View()));
+
+        GuardedPicture fast(s[2], s[3]), portable(s[2], s[3]);
+        ASSERT_TRUE(fast.guarded && portable.guarded);
+        ASSERT_TRUE(ScalePixels(source.View(), fast.View()));
+        ASSERT_TRUE(ScalePixelsPortable(source.View(), portable.View()));
+        EXPECT_EQ(plain.bytes, fast.Bytes());
+        EXPECT_EQ(plain.bytes, portable.Bytes());
+    }
+}
+
+// The vector path is taken wherever the processor can run it: a build that
+// lost the kernels, or a check that never says yes, would still give the
+// right bytes, only slowly, and no other test would notice.
+TEST(Scaler, VectorPathWhereTheProcessorHasIt)
+{
+    bool known = false;
+    const bool reported = SystemReportsSsse3(known);
+    if (!known)
+        GTEST_SKIP() << "the system does not list the processor's features";
+    EXPECT_EQ(reported, CpuHasSsse3());
+    EXPECT_EQ(CpuHasSsse3(), VectorReducer() != nullptr);
 }

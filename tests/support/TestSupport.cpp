@@ -1,6 +1,10 @@
 #include "support/TestSupport.h"
 
+#include <signal.h>
 #include <stdio.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include "app/Settings.h"
 #include "platform/WideCrt.h"
@@ -42,11 +46,31 @@ bool FileExists(const WCHAR* windowsPath)
     return GetFileAttributesW(windowsPath) != INVALID_FILE_ATTRIBUTES;
 }
 
-ScratchFolder::ScratchFolder()
+std::vector<std::string> FolderEntries(const WCHAR* folder)
 {
-    static int serial = 0;
-    wsprintfW(path_, L"C:\\tavro-test-%u-%d", GetCurrentProcessId(), ++serial);
-    CreateDirectoryW(path_, nullptr);
+    std::vector<std::string> names;
+    WCHAR pattern[MAX_PATH * 2];
+    wsprintfW(pattern, L"%s\\*", folder);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (lstrcmpW(entry.cFileName, L".") && lstrcmpW(entry.cFileName, L".."))
+            names.push_back(Utf8(entry.cFileName));
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> ScratchFilesIn(const WCHAR* folder)
+{
+    std::vector<std::string> scratch;
+    for (const std::string& name : FolderEntries(folder))
+        if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".tmp") == 0)
+            scratch.push_back(name);
+    return scratch;
 }
 
 static void RemoveTree(const WCHAR* folder)
@@ -70,6 +94,35 @@ static void RemoveTree(const WCHAR* folder)
         FindClose(search);
     }
     RemoveDirectoryW(folder);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedCurrent_ = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    savedHandler_ = signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = savedCurrent_;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, savedHandler_);
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static int serial = 0;
+    wsprintfW(path_, L"C:\\tavro-test-%u-%d", GetCurrentProcessId(), ++serial);
+    // Process ids come round again: a test killed before its clean-up
+    // leaves a folder that a later one would otherwise find full.
+    RemoveTree(path_);
+    CreateDirectoryW(path_, nullptr);
 }
 
 ScratchFolder::~ScratchFolder()

@@ -25,6 +25,26 @@ inline const WCHAR* W(const std::u16string& text)
 std::vector<unsigned char> ReadWholeFile(const WCHAR* windowsPath);
 bool FileExists(const WCHAR* windowsPath);
 
+// Names of the entries of a folder (not "." and ".."), sorted.
+std::vector<std::string> FolderEntries(const WCHAR* folder);
+// Of those, the names ending in ".tmp": scratch files a writer left behind.
+std::vector<std::string> ScratchFilesIn(const WCHAR* folder);
+
+// While it lives, this process may write at most `bytes` to any file, and
+// SIGXFSZ has its default action, which ends a process: what a shell's
+// `ulimit -f` gives a program.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long savedCurrent_;
+    void (*savedHandler_)(int);
+};
+
 // A fresh folder under C:\ for one test, removed with everything in it.
 class ScratchFolder {
 public:

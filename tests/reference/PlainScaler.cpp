@@ -1,4 +1,4 @@
-#include "bench/PlainScaler.h"
+#include "tests/reference/PlainScaler.h"
 
 #include <stdlib.h>
 

@@ -1,4 +1,4 @@
-#include "bench/JpegBaseline.h"
+#include "tests/reference/JpegBaseline.h"
 
 #include <stdio.h>
 

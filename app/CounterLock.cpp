@@ -1,0 +1,56 @@
+#include "app/CounterLock.h"
+
+#include "app/Settings.h"
+
+const WCHAR CounterLockName[] = L"Tavro.Counter";
+
+namespace {
+
+// The waiter looks at the stored Counter this often to see whether the
+// holders are getting on.
+const DWORD ProgressCheckInterval = 500;
+
+int StoredCounter()
+{
+    return RegistryStore::Instance().ReadDword(SettingsRoot, SettingsPath, L"Counter");
+}
+
+}  // namespace
+
+CounterLock::CounterLock(DWORD patience) : mutex_(CreateMutexW(nullptr, FALSE, CounterLockName)),
+                                           held_(false)
+{
+    if (!mutex_)
+        return;
+    int seen = StoredCounter();
+    DWORD idle = 0;
+    for (;;) {
+        DWORD slice = patience - idle < ProgressCheckInterval ? patience - idle
+                                                              : ProgressCheckInterval;
+        DWORD result = WaitForSingleObject(mutex_, slice);
+        // WAIT_ABANDONED: the last holder died; the lock is ours all the same.
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+            held_ = true;
+            return;
+        }
+        if (result != WAIT_TIMEOUT)
+            return;
+        int now = StoredCounter();
+        if (now != seen) {
+            seen = now;
+            idle = 0;
+        } else {
+            idle += slice;
+            if (idle >= patience)
+                return;
+        }
+    }
+}
+
+CounterLock::~CounterLock()
+{
+    if (held_)
+        ReleaseMutex(mutex_);
+    if (mutex_)
+        CloseHandle(mutex_);
+}
