@@ -180,7 +180,9 @@ tavro_prepare_prefix() {
         else
             tavro_log "creating the Wine prefix $WINEPREFIX (first run only; about 15 s and 700 MB)"
             mkdir -p "$TAVRO_STATE"
-            if ! "$WINE" wineboot -i >"$TAVRO_STATE/wineboot.log" 2>&1; then
+            # The lock's descriptor is closed for Wine: the server and the
+            # services it starts would otherwise hold the lock for good.
+            if ! "$WINE" wineboot -i >"$TAVRO_STATE/wineboot.log" 2>&1 {lock}>&-; then
                 exec {lock}>&-
                 tavro_die "creating the Wine prefix failed (log: $TAVRO_STATE/wineboot.log)"
             fi
@@ -222,25 +224,37 @@ tavro_stop_wine() {
 # record holds the screen and the server's socket, so that a warm start
 # decides with file tests alone.
 tavro_bind_wine_session() {
-    local screen="$DISPLAY $TAVRO_SCREEN_SIZE" record=$WINEPREFIX/.tavro-screen
-    local recorded= socket= x_socket=/tmp/.X11-unix/X${DISPLAY#*:}
+    tavro_session_is_current && return 0
+    local lock
+    # Launchers starting together: one restarts the session, the others
+    # find it current.
+    exec {lock}>"$WINEPREFIX/.tavro-lock"
+    flock "$lock"
+    if ! tavro_session_is_current; then
+        tavro_stop_wine
+        "$WINESERVER" -p >/dev/null 2>&1 {lock}>&- || true
+        # The first program of a session starts its services and desktop,
+        # which keep that program's standard output open for as long as
+        # the session lasts: a harmless program starts them, with nothing
+        # attached, so that a pipe from the program to its caller closes
+        # when the program ends.
+        "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 {lock}>&- || true
+        local socket
+        socket=$(tavro_wineserver_socket) || socket=
+        printf '%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" >"$WINEPREFIX/.tavro-screen"
+    fi
+    exec {lock}>&-
+}
+
+tavro_session_is_current() {
+    local record=$WINEPREFIX/.tavro-screen recorded= socket= x_socket
+    [ -f "$record" ] || return 1
+    { read -r recorded; read -r socket; } <"$record"
+    [ "$recorded" = "$DISPLAY $TAVRO_SCREEN_SIZE" ] && [ -S "$socket" ] || return 1
+    # An X server started on the same number since the session began.
+    x_socket=/tmp/.X11-unix/X${DISPLAY#*:}
     x_socket=${x_socket%.*}
-    if [ -f "$record" ]; then
-        { read -r recorded; read -r socket; } <"$record"
-    fi
-    if [ "$recorded" = "$screen" ] && [ -S "$socket" ] &&
-        ! { [ -S "$x_socket" ] && [ "$x_socket" -nt "$record" ]; }; then
-        return 0
-    fi
-    tavro_stop_wine
-    "$WINESERVER" -p >/dev/null 2>&1 || true
-    # The first program of a session starts its services and desktop, which
-    # keep that program's standard output open for as long as the session
-    # lasts: a harmless program starts them, with nothing attached, so that
-    # a pipe from the program to its caller closes when the program ends.
-    "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 || true
-    socket=$(tavro_wineserver_socket) || socket=
-    printf '%s\n%s\n' "$screen" "$socket" >"$record"
+    ! { [ -S "$x_socket" ] && [ "$x_socket" -nt "$record" ]; }
 }
 
 # ---- Screens --------------------------------------------------------------
@@ -357,20 +371,16 @@ tavro_clone_prefix() {
 # the template's file system, so that links work), removed at exit. Folders
 # of runs that were killed before they could clean up go first.
 tavro_run_folder() {
-    local runs=$TAVRO_STATE/runs stale lock
+    local runs=$TAVRO_STATE/runs stale owner
     mkdir -p "$runs"
     for stale in "$runs"/*/; do
-        [ -f "$stale/lock" ] || continue
-        exec {lock}<"$stale/lock"
-        if flock -n "$lock"; then
-            WINEPREFIX=${stale%/}/wine tavro_stop_wine
-            rm -rf "$stale"
-        fi
-        exec {lock}<&-
+        [ -f "$stale/owner" ] || continue
+        read -r owner <"$stale/owner"
+        kill -0 "$owner" 2>/dev/null && continue
+        WINEPREFIX=${stale%/}/wine tavro_stop_wine
+        rm -rf "$stale"
     done
     TAVRO_RUN=$(mktemp -d "$runs/run.XXXXXX")
-    touch "$TAVRO_RUN/lock"
-    exec {TAVRO_RUN_LOCK}<"$TAVRO_RUN/lock"
-    flock "$TAVRO_RUN_LOCK"
+    echo "$$" >"$TAVRO_RUN/owner"
     TAVRO_TEMP_FILES+=("$TAVRO_RUN")
 }
