@@ -1,6 +1,9 @@
 #include "config/DialogDriver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include <atomic>
 
@@ -9,6 +12,7 @@
 #include "config/ConfigDialog.h"
 #include "optiontree/OptionTree.h"
 #include "platform/AygShell.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -184,6 +188,97 @@ void PostKey(HWND window, UINT vk)
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
 }
 
+void ClickScreen(POINT point)
+{
+    char command[96];
+    wsprintfA(command, "xdotool mousemove %d %d click 1", static_cast<int>(point.x),
+              static_cast<int>(point.y));
+    system(command);
+}
+
+void PressKeys(const char* keys)
+{
+    std::string command = std::string("xdotool key --delay 60 ") + keys;
+    system(command.c_str());
+}
+
+void TypeKeys(const char* text)
+{
+    std::string command = std::string("xdotool type --delay 60 '") + text + "'";
+    system(command.c_str());
+}
+
+POINT MenuBarKeyCentre(HWND bar, int index)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    POINT centre = {client.right / 4 + index * client.right / 2, client.bottom / 2};
+    return centre;
+}
+
+void TapMenuBarKey(HWND dialog, int index)
+{
+    HWND bar = MenuBarOf(dialog);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    PostTap(bar, centre.x, centre.y);
+}
+
+void ClickMenuBarKey(HWND dialog, int index)
+{
+    HWND bar = MenuBarOf(dialog);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    ClientToScreen(bar, &centre);
+    ClickScreen(centre);
+}
+
+bool KeysReach(HWND window)
+{
+    FILE* answer = popen("xdotool getwindowfocus -f 2>/dev/null", "r");
+    if (!answer)
+        return false;
+    unsigned long focus = 0;
+    const bool read = fscanf(answer, "%lu", &focus) == 1;
+    pclose(answer);
+    if (!read)
+        return false;
+    const unsigned long pointerRoot = 1;
+    HWND receiver = nullptr;
+    if (focus == pointerRoot) {
+        POINT pointer;
+        if (GetCursorPos(&pointer))
+            receiver = WindowFromPoint(pointer);
+    } else {
+        receiver = FindTopLevel([focus](HWND candidate) {
+            // Wine keeps the X window of every top-level window here.
+            return reinterpret_cast<ULONG_PTR>(GetPropW(candidate, L"__wine_x11_whole_window")) ==
+                   focus;
+        });
+    }
+    return receiver && GetAncestor(receiver, GA_ROOTOWNER) == window;
+}
+
+HWND FocusOfThread(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::u16string ProgramsPath(const char* name)
+{
+    WCHAR folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE);
+    return U16(folder) + Utf16(name);
+}
+
+void RemoveShortcuts()
+{
+    DeleteFileW(W(ProgramsPath("\\Tavro.lnk")));
+    DeleteFileW(W(ProgramsPath("\\Tavro Config.lnk")));
+}
+
 void ResetSettingsInMemory()
 {
     AppSettings = Settings{};
@@ -211,4 +306,28 @@ HWND MenuBarOf(HWND dialog)
     return FindTopLevel([dialog](HWND window) {
         return HasClass(window, SHELL_MENU_BAR_CLASS) && GetWindow(window, GW_OWNER) == dialog;
     });
+}
+
+HWND EditorOf(HWND tree)
+{
+    return FindWindowExW(tree, nullptr, L"Edit", nullptr);
+}
+
+std::string WindowText(HWND window)
+{
+    WCHAR text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return Utf8(text);
+}
+
+void ConfigDialogTest::SetUp()
+{
+    AppInstance = GetModuleHandleW(nullptr);
+    ClearSettingsKey();
+    ResetSettingsInMemory();
+}
+
+void ConfigDialogTest::TearDown()
+{
+    ClearSettingsKey();
 }
