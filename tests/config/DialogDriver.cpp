@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
-#include <stdio.h>
 #include <stdlib.h>
 
 #include <atomic>
@@ -92,6 +91,17 @@ DWORD WINAPI RunScript(void* parameter)
             CloseLeftovers(late);
     }
     return 0;
+}
+
+// Set when the X server has sent a Shift key press to this process.
+std::atomic<bool> ProbeSeen{false};
+
+LRESULT CALLBACK WatchForProbe(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && (key->vkCode == VK_LSHIFT || key->vkCode == VK_SHIFT))
+        ProbeSeen = true;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -231,30 +241,18 @@ void ClickMenuBarKey(HWND dialog, int index)
     ClickScreen(centre);
 }
 
-bool KeysReach(HWND window)
+bool KeysReachThisProcess()
 {
-    FILE* answer = popen("xdotool getwindowfocus -f 2>/dev/null", "r");
-    if (!answer)
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchForProbe, GetModuleHandleW(nullptr), 0);
+    if (!hook)
         return false;
-    unsigned long focus = 0;
-    const bool read = fscanf(answer, "%lu", &focus) == 1;
-    pclose(answer);
-    if (!read)
-        return false;
-    const unsigned long pointerRoot = 1;
-    HWND receiver = nullptr;
-    if (focus == pointerRoot) {
-        POINT pointer;
-        if (GetCursorPos(&pointer))
-            receiver = WindowFromPoint(pointer);
-    } else {
-        receiver = FindTopLevel([focus](HWND candidate) {
-            // Wine keeps the X window of every top-level window here.
-            return reinterpret_cast<ULONG_PTR>(GetPropW(candidate, L"__wine_x11_whole_window")) ==
-                   focus;
-        });
-    }
-    return receiver && GetAncestor(receiver, GA_ROOTOWNER) == window;
+    ProbeSeen = false;
+    PressKeys("Shift_L");
+    const DWORD start = GetTickCount();
+    while (!ProbeSeen && GetTickCount() - start < 1000)
+        PumpMessages(20);  // the hook runs in this thread's message loop
+    UnhookWindowsHookEx(hook);
+    return ProbeSeen;
 }
 
 HWND FocusOfThread(HWND window)

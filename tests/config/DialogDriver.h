@@ -59,13 +59,11 @@ POINT MenuBarKeyCentre(HWND bar, int index);
 void TapMenuBarKey(HWND dialog, int index);
 void ClickMenuBarKey(HWND dialog, int index);
 
-// Whether the X server sends key presses to window or a window it owns (its
-// soft keys, say), which pass them on to the active window: one of their X
-// windows has the input focus, or the keyboard follows the pointer (no one
-// has set a focus) and the pointer is over one of them. A window manager
-// gives a new window the focus a moment after it appears; until then real
-// key presses go elsewhere.
-bool KeysReach(HWND window);
+// Whether the X server sends key presses to this process at all, which
+// passes them on to its active window: a Shift press is sent and watched
+// for. A window manager gives a new window the input focus a moment after
+// it appears; until then real key presses go elsewhere.
+bool KeysReachThisProcess();
 
 // The window with the keyboard focus in the thread that owns window.
 HWND FocusOfThread(HWND window);

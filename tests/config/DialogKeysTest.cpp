@@ -26,12 +26,12 @@ int RowIndex(int id)
     return static_cast<int>(FindConfigItem(id) - ConfigItems);
 }
 
-// Real keys reach the dialog once it is the active window and its X window
-// has the input focus.
+// Real keys reach the dialog once it is the active window and the X server
+// sends them to this program.
 bool DialogActive(HWND dialog)
 {
     return WaitUntil(
-        [dialog] { return GetForegroundWindow() == dialog && KeysReach(dialog); });
+        [dialog] { return GetForegroundWindow() == dialog && KeysReachThisProcess(); });
 }
 
 // Presses keys until the row with this id is current: Down from no
