@@ -89,6 +89,16 @@ void PickFromList(OptionTreeState* state)
         PickChoice(items[index], static_cast<int>(command - FirstChoiceCommand));
 }
 
+// A key press read through a message loop has its character queued behind
+// it. The Choice list's menu loop would read that Return or Space as a pick
+// of its (still unhighlighted) entry and close again at once.
+void DropTypedCharacter(HWND hwnd, WCHAR character)
+{
+    MSG typed;
+    if (PeekMessageW(&typed, hwnd, WM_CHAR, WM_CHAR, PM_NOREMOVE) && typed.wParam == character)
+        PeekMessageW(&typed, hwnd, WM_CHAR, WM_CHAR, PM_REMOVE);
+}
+
 }  // namespace
 
 void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
@@ -103,6 +113,10 @@ void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
         CommitEdit(state);
         Select(state, hit, top, keyFlags, x, y);
     }
+    // The keys that follow a tap (Return, Space) are meant for the row:
+    // the focus comes here unless the editor took it.
+    if (!state->activeEditor && GetFocus() != state->hwnd)
+        SetFocus(state->hwnd);
     const OptionItem& item = state->items[hit];
     if (item.kind == Group) {
         const int offset = x - item.level * state->indent;
@@ -223,8 +237,10 @@ void OnKey(OptionTreeState* state, UINT key)
     if (!HasItems(state))
         return;
     if (key == VK_RETURN || key == VK_SPACE) {
-        if (state->current >= 0)
+        if (state->current >= 0) {
+            DropTypedCharacter(state->hwnd, key == VK_RETURN ? L'\r' : L' ');
             Activate(state);
+        }
         return;
     }
     if (key != VK_UP && key != VK_DOWN)
@@ -241,6 +257,21 @@ void OnKey(OptionTreeState* state, UINT key)
     const int top = RowTop(*state, target);
     CommitEdit(state);
     Select(state, target, top, 0, 0, top);
+}
+
+UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message)
+{
+    // Up and Down move the current row, not the focus, also when they come
+    // as plain keys rather than as hot keys.
+    UINT code = DLGC_WANTARROWS;
+    // Return (the d-pad's action button) and Space activate a row that has
+    // no editor; with the editor open, or with no current row, Return keeps
+    // its dialog meaning of OK.
+    if (message && message->message == WM_KEYDOWN &&
+        (message->wParam == VK_RETURN || message->wParam == VK_SPACE) && HasItems(state) &&
+        state->current >= 0 && !state->activeEditor)
+        code |= DLGC_WANTMESSAGE;
+    return code;
 }
 
 void Activate(OptionTreeState* state)

@@ -75,6 +75,7 @@ void InvalidateRow(OptionTreeState* state, int top);
 void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y);
 void OnKey(OptionTreeState* state, UINT key);
 void OnVScroll(OptionTreeState* state, UINT code);
+UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message);
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY);
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels);
 void Activate(OptionTreeState* state);

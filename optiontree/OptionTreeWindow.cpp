@@ -312,6 +312,10 @@ LRESULT CALLBACK OptionTreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         if (state)
             OnClick(state, wParam, LOWORD(lParam), HIWORD(lParam));
         return 0;
+    case WM_GETDLGCODE:
+        if (!state)
+            return 0;
+        return OnGetDlgCode(state, reinterpret_cast<const MSG*>(lParam));
     case WM_HOTKEY:
         if (state)
             OnKey(state, HIWORD(lParam));

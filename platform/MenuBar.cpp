@@ -10,6 +10,11 @@ namespace {
 
 const int MaxLabel = 64;
 
+// Posted to the bar when it has been made the active window: by then the
+// activation that brought it there has run its course, and the bar can
+// hand it on.
+const UINT MBM_RETURNACTIVATION = WM_USER + 1;
+
 const COLORREF BarTopColour = RGB(232, 236, 244);
 const COLORREF BarBottomColour = RGB(200, 208, 224);
 const COLORREF BarLineColour = RGB(120, 130, 150);
@@ -198,6 +203,14 @@ void PressKey(HWND bar, MenuBar& state, int index)
         SendMessageW(state.owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
+void OnReturnActivation(HWND bar, const MenuBar& state)
+{
+    if (GetActiveWindow() != bar)
+        return;  // something else has been activated meanwhile
+    if (IsWindowVisible(state.owner) && IsWindowEnabled(state.owner))
+        SetActiveWindow(state.owner);
+}
+
 LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
     MenuBar* state = MenuBarOf(bar);
@@ -212,6 +225,17 @@ LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;  // the dialog stays the active window
+    case WM_ACTIVATE:
+        // WS_EX_NOACTIVATE keeps taps from activating the bar, but not the
+        // system choosing it as the next window when another one closes
+        // (an ownerless message box, say). The owner, not the bar, is the
+        // window the user works in.
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(bar, MBM_RETURNACTIVATION, 0, 0);
+        return 0;
+    case MBM_RETURNACTIVATION:
+        OnReturnActivation(bar, *state);
+        return 0;
     case WM_PAINT:
         PaintBar(bar, *state);
         return 0;

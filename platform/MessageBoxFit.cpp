@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/AygShell.h"
+
 namespace {
 
 const int MinimumMargin = 8;
@@ -89,6 +91,29 @@ void PlaceButtons(HWND box, int dy, int clientWidth)
     }
 }
 
+// The handheld shows a box's caption in the shell's title strip. A desktop
+// caption is left to the window manager, and on a screen without one the
+// box would have none at all; the strip is drawn by this program, with or
+// without one. A thin border stays to set the box off from what it covers.
+void GiveTitleStrip(HWND box)
+{
+    RECT client;
+    GetClientRect(box, &client);
+    SHINITDLGINFO shell = {SHIDIM_FLAGS, box, 0};
+    if (!SHInitDialog(&shell))
+        return;
+    SetWindowLongPtrW(box, GWL_STYLE, GetWindowLongPtrW(box, GWL_STYLE) | WS_BORDER);
+    SetWindowPos(box, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    // The box laid its contents out for its client area: keep it that size.
+    RECT window, now;
+    GetWindowRect(box, &window);
+    GetClientRect(box, &now);
+    SetWindowPos(box, nullptr, 0, 0, window.right - window.left + client.right - now.right,
+                 window.bottom - window.top + client.bottom - now.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HHOOK ActiveHook = nullptr;
 const UINT_PTR FitSubclassId = 0x7A5D;
 
@@ -99,8 +124,10 @@ LRESULT CALLBACK FitWhenShown(HWND box, UINT message, WPARAM wParam, LPARAM lPar
     LRESULT result = DefSubclassProc(box, message, wParam, lParam);
     if ((message == WM_SHOWWINDOW && wParam) || message == WM_NCDESTROY) {
         RemoveWindowSubclass(box, FitWhenShown, FitSubclassId);
-        if (message == WM_SHOWWINDOW)
+        if (message == WM_SHOWWINDOW) {
+            GiveTitleStrip(box);
             FitMessageBoxToScreen(box);
+        }
     }
     return result;
 }

@@ -11,7 +11,7 @@
 void FitMessageBoxToScreen(HWND box);
 
 // While one lives, every message box this thread opens is fitted to the
-// screen as it appears.
+// screen as it appears, and shows its caption in the shell's title strip.
 class ScreenFittedMessageBoxes {
 public:
     ScreenFittedMessageBoxes();

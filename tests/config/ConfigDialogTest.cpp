@@ -26,19 +26,6 @@ namespace {
 int ScreenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int ScreenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
 
-// Every run starts as a fresh process would: no stored settings, settings
-// in memory all zero.
-class ConfigDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        AppInstance = GetModuleHandleW(nullptr);
-        ClearSettingsKey();
-        ResetSettingsInMemory();
-    }
-    void TearDown() override { ClearSettingsKey(); }
-};
-
 // The key the system turns into a hot-key message for the tree.
 void PressNavKey(HWND tree, UINT vk)
 {
@@ -54,18 +41,6 @@ void SelectRow(HWND tree, int id)
         PressNavKey(tree, VK_UP);
     for (int row = 0; row < ConfigItemCount && ConfigItems[row].id != id; ++row)
         PressNavKey(tree, VK_DOWN);
-}
-
-HWND EditorOf(HWND tree)
-{
-    return FindWindowExW(tree, nullptr, L"Edit", nullptr);
-}
-
-std::string WindowText(HWND window)
-{
-    WCHAR text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return Utf8(text);
 }
 
 // Types text into the editor as a keyboard does, over its selection.
@@ -94,38 +69,6 @@ RECT ChildRect(HWND child)
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-POINT MenuBarKeyCentre(HWND bar, int index)
-{
-    RECT client;
-    GetClientRect(bar, &client);
-    POINT centre = {client.right / 4 + index * client.right / 2, client.bottom / 2};
-    return centre;
-}
-
-void TapMenuBarKey(HWND dialog, int index)
-{
-    HWND bar = MenuBarOf(dialog);
-    POINT centre = MenuBarKeyCentre(bar, index);
-    PostTap(bar, centre.x, centre.y);
-}
-
-// A real click through the X server at a point of the screen.
-void ClickScreen(POINT point)
-{
-    char command[96];
-    wsprintfA(command, "xdotool mousemove %d %d click 1", static_cast<int>(point.x),
-              static_cast<int>(point.y));
-    system(command);
-}
-
-void ClickMenuBarKey(HWND dialog, int index)
-{
-    HWND bar = MenuBarOf(dialog);
-    POINT centre = MenuBarKeyCentre(bar, index);
-    ClientToScreen(bar, &centre);
-    ClickScreen(centre);
 }
 
 std::u16string FolderSetting()
@@ -626,19 +569,6 @@ TEST_F(ConfigDialogTest, AChangeOfScreenSizeLaysTheDialogOutAgain)
 // ---- Shortcuts ----
 
 namespace {
-
-std::u16string ProgramsPath(const char* name)
-{
-    WCHAR folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE);
-    return U16(folder) + Utf16(name);
-}
-
-void RemoveShortcuts()
-{
-    DeleteFileW(W(ProgramsPath("\\Tavro.lnk")));
-    DeleteFileW(W(ProgramsPath("\\Tavro Config.lnk")));
-}
 
 // Picks "Создать ярлыки" from the soft-key menu.
 bool ChooseCreateShortcuts(HWND dialog)

@@ -1,6 +1,8 @@
 #include "config/DialogDriver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
+#include <stdlib.h>
 
 #include <atomic>
 
@@ -9,6 +11,7 @@
 #include "config/ConfigDialog.h"
 #include "optiontree/OptionTree.h"
 #include "platform/AygShell.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -88,6 +91,17 @@ DWORD WINAPI RunScript(void* parameter)
             CloseLeftovers(late);
     }
     return 0;
+}
+
+// Set when the X server has sent a Shift key press to this process.
+std::atomic<bool> ProbeSeen{false};
+
+LRESULT CALLBACK WatchForProbe(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && (key->vkCode == VK_LSHIFT || key->vkCode == VK_SHIFT))
+        ProbeSeen = true;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -184,6 +198,85 @@ void PostKey(HWND window, UINT vk)
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
 }
 
+void ClickScreen(POINT point)
+{
+    char command[96];
+    wsprintfA(command, "xdotool mousemove %d %d click 1", static_cast<int>(point.x),
+              static_cast<int>(point.y));
+    system(command);
+}
+
+void PressKeys(const char* keys)
+{
+    std::string command = std::string("xdotool key --delay 60 ") + keys;
+    system(command.c_str());
+}
+
+void TypeKeys(const char* text)
+{
+    std::string command = std::string("xdotool type --delay 60 '") + text + "'";
+    system(command.c_str());
+}
+
+POINT MenuBarKeyCentre(HWND bar, int index)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    POINT centre = {client.right / 4 + index * client.right / 2, client.bottom / 2};
+    return centre;
+}
+
+void TapMenuBarKey(HWND dialog, int index)
+{
+    HWND bar = MenuBarOf(dialog);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    PostTap(bar, centre.x, centre.y);
+}
+
+void ClickMenuBarKey(HWND dialog, int index)
+{
+    HWND bar = MenuBarOf(dialog);
+    POINT centre = MenuBarKeyCentre(bar, index);
+    ClientToScreen(bar, &centre);
+    ClickScreen(centre);
+}
+
+bool KeysReachThisProcess()
+{
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchForProbe, GetModuleHandleW(nullptr), 0);
+    if (!hook)
+        return false;
+    ProbeSeen = false;
+    PressKeys("Shift_L");
+    const DWORD start = GetTickCount();
+    while (!ProbeSeen && GetTickCount() - start < 1000)
+        PumpMessages(20);  // the hook runs in this thread's message loop
+    UnhookWindowsHookEx(hook);
+    return ProbeSeen;
+}
+
+HWND FocusOfThread(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::u16string ProgramsPath(const char* name)
+{
+    WCHAR folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE);
+    return U16(folder) + Utf16(name);
+}
+
+void RemoveShortcuts()
+{
+    DeleteFileW(W(ProgramsPath("\\Tavro.lnk")));
+    DeleteFileW(W(ProgramsPath("\\Tavro Config.lnk")));
+}
+
 void ResetSettingsInMemory()
 {
     AppSettings = Settings{};
@@ -211,4 +304,28 @@ HWND MenuBarOf(HWND dialog)
     return FindTopLevel([dialog](HWND window) {
         return HasClass(window, SHELL_MENU_BAR_CLASS) && GetWindow(window, GW_OWNER) == dialog;
     });
+}
+
+HWND EditorOf(HWND tree)
+{
+    return FindWindowExW(tree, nullptr, L"Edit", nullptr);
+}
+
+std::string WindowText(HWND window)
+{
+    WCHAR text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return Utf8(text);
+}
+
+void ConfigDialogTest::SetUp()
+{
+    AppInstance = GetModuleHandleW(nullptr);
+    ClearSettingsKey();
+    ResetSettingsInMemory();
+}
+
+void ConfigDialogTest::TearDown()
+{
+    ClearSettingsKey();
 }

@@ -6,6 +6,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
 
 // Runs modal() on this thread; as soon as a window that found() accepts
 // appears, script(window) runs on a second thread. Whatever is still open
@@ -42,6 +46,33 @@ void PostTap(HWND window, int x, int y);
 // Posts a key press (down and up) to the window.
 void PostKey(HWND window, UINT vk);
 
+// Real input through the X server, as the user's stylus and keys make it:
+// a click at a point of the screen; key presses by xdotool's key names
+// ("Down Down Return"), to whatever window has the keyboard; typed text.
+void ClickScreen(POINT point);
+void PressKeys(const char* keys);
+void TypeKeys(const char* text);
+
+// Centre of soft key index (0 left, 1 right) in the bar's client area.
+POINT MenuBarKeyCentre(HWND bar, int index);
+// A posted tap, or a real click, on the dialog's soft key.
+void TapMenuBarKey(HWND dialog, int index);
+void ClickMenuBarKey(HWND dialog, int index);
+
+// Whether the X server sends key presses to this process at all, which
+// passes them on to its active window: a Shift press is sent and watched
+// for. A window manager gives a new window the input focus a moment after
+// it appears; until then real key presses go elsewhere.
+bool KeysReachThisProcess();
+
+// The window with the keyboard focus in the thread that owns window.
+HWND FocusOfThread(HWND window);
+
+// Removes the two launch shortcuts from the Start menu's Programs folder.
+void RemoveShortcuts();
+// The Programs folder's path followed by name (such as "\\Tavro.lnk").
+std::u16string ProgramsPath(const char* name);
+
 // AppSettings as at process start (all zero), so every run begins afresh.
 void ResetSettingsInMemory();
 
@@ -50,3 +81,16 @@ HWND TabOf(HWND dialog);
 HWND TreeOf(HWND dialog);
 HWND AboutTextOf(HWND dialog);
 HWND MenuBarOf(HWND dialog);
+// The options tree's in-place editor.
+HWND EditorOf(HWND tree);
+
+// A window's text in UTF-8.
+std::string WindowText(HWND window);
+
+// Every run of the configuration dialog starts as a fresh process would: no
+// stored settings, settings in memory all zero.
+class ConfigDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};

@@ -66,13 +66,7 @@ void ScreenPattern::Paint(HDC dc)
     for (int y = 0; y < height_; ++y)
         for (int x = 0; x < width_; ++x)
             pixels[static_cast<size_t>(y) * width_ + x] = colour_(x, y);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownDibInfo(width_, height_);
     SetDIBitsToDevice(dc, 0, 0, width_, height_, 0, 0, 0, height_, pixels.data(), &info,
                       DIB_RGB_COLORS);
 }

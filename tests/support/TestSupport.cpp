@@ -229,3 +229,46 @@ void PumpMessages(DWORD milliseconds)
         Sleep(5);
     } while (GetTickCount() - start < milliseconds);
 }
+
+BITMAPINFO TopDownDibInfo(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+std::vector<DWORD> DcPixels(HDC dc, const RECT& area)
+{
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<DWORD> pixels;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    BITMAPINFO info = TopDownDibInfo(width, height);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, dc, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD* source = static_cast<const DWORD*>(bits);
+    pixels.assign(source, source + static_cast<size_t>(width) * height);
+    for (DWORD& pixel : pixels)
+        pixel &= 0x00FFFFFF;
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+std::vector<DWORD> ScreenPixels(const RECT& area)
+{
+    HDC screen = GetDC(nullptr);
+    std::vector<DWORD> pixels = DcPixels(screen, area);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}

@@ -73,5 +73,14 @@ DWORD ReadDwordSetting(const WCHAR* name);  // 0xFFFFFFFF when absent
 unsigned ReadU16(const std::vector<unsigned char>& bytes, size_t offset);
 unsigned ReadU32(const std::vector<unsigned char>& bytes, size_t offset);
 
+// The header of a 32-bit top-down DIB of width x height (0x00RRGGBB pixels).
+BITMAPINFO TopDownDibInfo(int width, int height);
+
+// What dc shows in area (in dc's coordinates) as 0x00RRGGBB pixels, top
+// row first; ScreenPixels reads the whole screen's DC, as the X server
+// shows it.
+std::vector<DWORD> DcPixels(HDC dc, const RECT& area);
+std::vector<DWORD> ScreenPixels(const RECT& area);
+
 // Pumps this thread's messages for the given time.
 void PumpMessages(DWORD milliseconds);
