@@ -17,7 +17,7 @@ WINESERVER=$WINE_DIR/wineserver
 # add their own.
 TAVRO_PACKAGES=(wine wine64 wine64-tools libwine-dev libjpeg62-turbo-dev cmake ninja-build g++
                 xvfb xauth x11-utils)
-TAVRO_TEST_PACKAGES=(googletest libjpeg-turbo-progs xdotool)
+TAVRO_TEST_PACKAGES=(googletest libjpeg-turbo-progs xdotool openbox)
 
 # A launcher failure, not the program's result (the program's codes are 0,
 # 1, 2 and 16); the convention of env, nice and timeout.
