@@ -6,6 +6,7 @@
 #include "output/JpegWriter.h"
 #include "output/Notice.h"
 #include "output/Scaler.h"
+#include "platform/LauncherReport.h"
 
 HINSTANCE AppInstance;
 DibImage NoticeBackground;
@@ -46,15 +47,14 @@ void CaptureNoticeBackground(HDC screen, int screenWidth, int screenHeight)
     NoticeBackground.Dim(NoticeDimLevel);
 }
 
-void WritePicture(const DibImage& picture)
+bool WritePicture(const DibImage& picture)
 {
     bool named = BuildOutputPath();
     if (!named || !picture.bits)
-        return;
+        return false;
     if (AppSettings.FileType != 0)
-        WriteJpegFile(OutputPath, AppSettings.Quality, picture);
-    else
-        WriteBmpFile(picture);
+        return WriteJpegFile(OutputPath, AppSettings.Quality, picture) == 1;
+    return WriteBmpFile(picture);
 }
 
 void PlayDoneSound()
@@ -128,15 +128,17 @@ int CaptureRun()
             CounterLock lock;
             if (lock.Held()) {
                 ReloadCounter();
-                WritePicture(*picture);
+                bool saved = WritePicture(*picture);
                 SetCursor(nullptr);
                 AppSettings.Counter = NextCounter(AppSettings.Counter);
                 SaveSettings(true);
+                ReportCapture(AppSettings.Folder, OutputPath, saved);
             } else {
                 // A capture that hangs holding the lock: no number can be
                 // taken safely, so no picture is written and none is named.
                 SetCursor(nullptr);
                 OutputPath[0] = 0;
+                ReportNoNumber();
             }
         }
 

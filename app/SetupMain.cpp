@@ -1,15 +1,26 @@
-// tavro-setup: what a handheld's installer does for Tavro, placing both
-// launch shortcuts in the Start menu's Programs folder. Built beside the
-// program and run by ./tavro once for a new Wine prefix.
-// Exit code 0 when the main shortcut is in place afterwards, 1 otherwise.
+// tavro-setup: what a handheld's installer does for Tavro, and the answers
+// the launcher needs from the program's own rules before it starts it.
+//
+//   tavro-setup
+//       Places both launch shortcuts in the Start menu's Programs folder and
+//       creates the default picture folder, as a handheld comes with \Temp.
+//       Exit code 0 when the main shortcut is in place afterwards, 1 if not.
+//   tavro-setup --mode [ARGUMENTS...]
+//       Prints what the program started with ARGUMENTS would do: "configure",
+//       or "capture" followed by " notice-waits" when the completion notice
+//       would stay until it is tapped. Changes nothing.
+#include <stdio.h>
 #include <windows.h>
 
+#include "app/Settings.h"
+#include "app/StartUp.h"
 #include "config/Shortcuts.h"
 #include "platform/WideCrt.h"
 
 namespace {
 
 const WCHAR ProgramFileName[] = L"tavro.exe";
+const WCHAR ModeQuestion[] = L"--mode";
 
 // The program sits in the same folder as this setup program.
 bool ProgramBesideSetup(WCHAR (&program)[MAX_PATH])
@@ -25,13 +36,76 @@ bool ProgramBesideSetup(WCHAR (&program)[MAX_PATH])
     return WideAppend(program, MAX_PATH, ProgramFileName);
 }
 
-}  // namespace
+bool IsBlank(WCHAR c)
+{
+    return c == L' ' || c == L'\t';
+}
 
-int main()
+// Skips one argument and the blanks after it, the way the runtime finds
+// the command line it hands to WinMain: quotes group blanks, and a quote
+// preceded by an odd number of backslashes is a plain character.
+const WCHAR* SkipArgument(const WCHAR* line)
+{
+    bool quoted = false;
+    int backslashes = 0;
+    for (; *line && (quoted || !IsBlank(*line)); ++line) {
+        if (*line == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (*line == L'"' && backslashes % 2 == 0)
+            quoted = !quoted;
+        backslashes = 0;
+    }
+    while (IsBlank(*line))
+        ++line;
+    return line;
+}
+
+// True when the argument from `argument` up to `next` (blanks after it
+// included) is exactly `word`.
+bool ArgumentIs(const WCHAR* argument, const WCHAR* next, const WCHAR* word)
+{
+    while (next > argument && IsBlank(next[-1]))
+        --next;
+    return CompareStringW(LOCALE_INVARIANT, 0, argument, static_cast<int>(next - argument), word,
+                          -1) == CSTR_EQUAL;
+}
+
+bool NoticeWaitsForTap()
+{
+    RegistryStore& store = RegistryStore::Instance();
+    return store.ReadDword(SettingsRoot, SettingsPath, L"Progress") != 0 &&
+           store.ReadDword(SettingsRoot, SettingsPath, L"AutoClose") == 0;
+}
+
+int AnswerMode(const WCHAR* programArguments)
+{
+    if (CreateShortcuts(true) || IsConfigCommand(programArguments))
+        puts("configure");
+    else
+        puts(NoticeWaitsForTap() ? "capture notice-waits" : "capture");
+    return 0;
+}
+
+int Install()
 {
     WCHAR program[MAX_PATH];
     if (!ProgramBesideSetup(program))
         return 1;
     CreateShortcutsFor(program, false);
+    SetSettingDefaults();
+    CreateDirectoryW(AppSettings.Folder, nullptr);
     return CreateShortcutsFor(program, true) ? 1 : 0;
+}
+
+}  // namespace
+
+int main()
+{
+    const WCHAR* arguments = SkipArgument(GetCommandLineW());
+    const WCHAR* programArguments = SkipArgument(arguments);
+    if (ArgumentIs(arguments, programArguments, ModeQuestion))
+        return AnswerMode(programArguments);
+    return Install();
 }

@@ -1,0 +1,74 @@
+#include "platform/LauncherReport.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "platform/WideCrt.h"
+
+namespace {
+
+bool LauncherAsked()
+{
+    const char* wanted = getenv("TAVRO_REPORT");
+    return wanted && wanted[0] == '1' && wanted[1] == 0;
+}
+
+// UTF-8 for the terminal; an empty text when it cannot be converted.
+void ToUtf8(const WCHAR* text, char* utf8, int capacity)
+{
+    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, capacity, nullptr, nullptr) == 0)
+        utf8[0] = 0;
+}
+
+void ReportSaved(const WCHAR* picture)
+{
+    char unixPath[4096];
+    char canonical[PATH_MAX];
+    if (!UnixPathOf(picture, unixPath, sizeof unixPath))
+        ToUtf8(picture, unixPath, sizeof unixPath);
+    // Wine names files through the prefix's drive links; the user wants
+    // the place on disk.
+    const char* shown = realpath(unixPath, canonical) ? canonical : unixPath;
+    printf("%s\n", shown);
+    fflush(stdout);
+}
+
+void ReportNotSaved(const WCHAR* folder, const WCHAR* picture)
+{
+    char folderText[1024];
+    char pictureText[1024];
+    ToUtf8(folder, folderText, sizeof folderText);
+    ToUtf8(picture, pictureText, sizeof pictureText);
+    DWORD attributes = GetFileAttributesW(folder);
+    if (!picture[0])
+        fprintf(stderr, "tavro: no picture was written: the folder name %s is too long\n",
+                folderText);
+    else if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        fprintf(stderr, "tavro: no picture was written: the folder %s does not exist\n",
+                folderText);
+    else
+        fprintf(stderr, "tavro: no picture was written: %s could not be written\n", pictureText);
+    fflush(stderr);
+}
+
+}  // namespace
+
+void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved)
+{
+    if (!LauncherAsked())
+        return;
+    if (saved)
+        ReportSaved(picture);
+    else
+        ReportNotSaved(folder, picture);
+}
+
+void ReportNoNumber()
+{
+    if (!LauncherAsked())
+        return;
+    fprintf(stderr, "tavro: no picture was written: another capture held the picture counter "
+                    "and did not finish\n");
+    fflush(stderr);
+}

@@ -1,0 +1,15 @@
+// What the program tells the script that started it. ./tavro sets
+// TAVRO_REPORT=1 and then needs no Wine process of its own to learn where
+// the picture went. Started any other way (a shortcut, a key binding, a
+// test) the program says nothing, as on the handheld.
+#pragma once
+
+#include <windows.h>
+
+// On standard output, the Unix path of the picture just saved; or, when
+// none was saved, a line on standard error saying so and why.
+void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved);
+
+// No picture was taken because another capture held the picture counter
+// without finishing.
+void ReportNoNumber();
