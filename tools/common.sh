@@ -57,7 +57,10 @@ tavro_install_packages() {
         sudo=(sudo)
         tavro_log "installing Debian packages needs root: sudo asks for your password once"
     fi
-    tavro_log "installing $# Debian packages (first run only; about 300 MB to download): $*"
+    local count="$# Debian packages" cost=
+    [ $# -eq 1 ] && count="1 Debian package"
+    [[ " $* " == *" wine "* ]] && cost=", about 300 MB to download, once"
+    tavro_log "installing $count$cost: $*"
     # One sudo for both steps, so the password is asked once; dpkg's
     # chatter goes to the log, which is shown only when something fails.
     if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive sh -c \
@@ -128,9 +131,14 @@ tavro_ninja() {
     NINJA_STATUS='[%f/%t] ' ninja -C "$TAVRO_BUILD" "$@" 2>&1 |
         awk -v logfile="$log" -v tty="$tty" '
             { print > logfile }
+            /^\[[0-9]+\/[0-9]+\] Re-running CMake/ {
+                print "tavro: the build files changed: configuring again" > "/dev/stderr"
+                next
+            }
             /^\[[0-9]+\/[0-9]+\] / {
                 split(substr($1, 2), step, "/")
                 done = step[1] + 0; total = step[2] + 0
+                if (done == 0) next
                 if (tty) printf "\rtavro: building %d of %d", done, total > "/dev/stderr"
                 else if (done == 1 || done == total || int(done * 4 / total) > int((done - 1) * 4 / total))
                     printf "tavro: building %d of %d\n", done, total > "/dev/stderr"
