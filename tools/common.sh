@@ -39,7 +39,9 @@ tavro_ensure_packages() {
     [ ${#unknown[@]} -eq 0 ] && return 0
 
     local installed missing=()
-    installed=" $(dpkg-query -W -f='${db:Status-Status}:${Package} ' "${unknown[@]}" 2>/dev/null) "
+    # dpkg-query fails when any of them is unknown to it, and still lists
+    # the others.
+    installed=" $(dpkg-query -W -f='${db:Status-Status}:${Package} ' "${unknown[@]}" 2>/dev/null || true) "
     for package in "${unknown[@]}"; do
         [[ $installed == *" installed:$package "* ]] || missing+=("$package")
     done
