@@ -168,10 +168,11 @@ tavro_wine_environment() {
     export WINELOADER=$WINE
 }
 
-# A prefix for tests and benchmarks: no sound card to talk to, and no
-# entries in the user's desktop menu for the shortcuts it makes.
+# A prefix for tests and benchmarks: no sound system to talk to (which
+# would leave its folder in /tmp), and no entries in the user's desktop
+# menu for the shortcuts it makes.
 tavro_throwaway_wine() {
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv=d;winemenubuilder.exe=d"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d;winemenubuilder.exe=d"
 }
 
 # Creates $WINEPREFIX on first use. Ready means that wineboot finished: the
