@@ -168,11 +168,17 @@ tavro_wine_environment() {
     export WINELOADER=$WINE
 }
 
-# A prefix for tests and benchmarks: no sound system to talk to (which
-# would leave its folder in /tmp), and no entries in the user's desktop
-# menu for the shortcuts it makes.
+# Where nobody listens (a private screen, a test): no sound system to talk
+# to, which would also leave its folder in /tmp.
+tavro_quiet_sound() {
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d"
+}
+
+# A prefix for tests and benchmarks: quiet, and no entries in the user's
+# desktop menu for the shortcuts it makes.
 tavro_throwaway_wine() {
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d;winemenubuilder.exe=d"
+    tavro_quiet_sound
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 }
 
 # Creates $WINEPREFIX on first use. Ready means that wineboot finished: the
