@@ -57,7 +57,7 @@ tavro_install_packages() {
     mkdir -p "$TAVRO_STATE"
     if [ "$(id -u)" -ne 0 ]; then
         sudo=(sudo)
-        tavro_log "installing Debian packages needs root: sudo asks for your password once"
+        tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
     fi
     local count="$# Debian packages" cost=
     [ $# -eq 1 ] && count="1 Debian package"
