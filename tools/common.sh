@@ -39,7 +39,9 @@ tavro_ensure_packages() {
     [ ${#unknown[@]} -eq 0 ] && return 0
 
     local installed missing=()
-    installed=" $(dpkg-query -W -f='${db:Status-Status}:${Package} ' "${unknown[@]}" 2>/dev/null) "
+    # dpkg-query fails when any of them is unknown to it, and still lists
+    # the others.
+    installed=" $(dpkg-query -W -f='${db:Status-Status}:${Package} ' "${unknown[@]}" 2>/dev/null || true) "
     for package in "${unknown[@]}"; do
         [[ $installed == *" installed:$package "* ]] || missing+=("$package")
     done
@@ -55,9 +57,12 @@ tavro_install_packages() {
     mkdir -p "$TAVRO_STATE"
     if [ "$(id -u)" -ne 0 ]; then
         sudo=(sudo)
-        tavro_log "installing Debian packages needs root: sudo asks for your password once"
+        tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
     fi
-    tavro_log "installing $# Debian packages (first run only; about 300 MB to download): $*"
+    local count="$# Debian packages" cost=
+    [ $# -eq 1 ] && count="1 Debian package"
+    [[ " $* " == *" wine "* ]] && cost=", about 300 MB to download, once"
+    tavro_log "installing $count$cost: $*"
     # One sudo for both steps, so the password is asked once; dpkg's
     # chatter goes to the log, which is shown only when something fails.
     if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive sh -c \
@@ -128,9 +133,14 @@ tavro_ninja() {
     NINJA_STATUS='[%f/%t] ' ninja -C "$TAVRO_BUILD" "$@" 2>&1 |
         awk -v logfile="$log" -v tty="$tty" '
             { print > logfile }
+            /^\[[0-9]+\/[0-9]+\] Re-running CMake/ {
+                print "tavro: the build files changed: configuring again" > "/dev/stderr"
+                next
+            }
             /^\[[0-9]+\/[0-9]+\] / {
                 split(substr($1, 2), step, "/")
                 done = step[1] + 0; total = step[2] + 0
+                if (done == 0) next
                 if (tty) printf "\rtavro: building %d of %d", done, total > "/dev/stderr"
                 else if (done == 1 || done == total || int(done * 4 / total) > int((done - 1) * 4 / total))
                     printf "tavro: building %d of %d\n", done, total > "/dev/stderr"
@@ -158,10 +168,17 @@ tavro_wine_environment() {
     export WINELOADER=$WINE
 }
 
-# A prefix for tests and benchmarks: no sound card to talk to, and no
-# entries in the user's desktop menu for the shortcuts it makes.
+# Where nobody listens (a private screen, a test): no sound system to talk
+# to, which would also leave its folder in /tmp.
+tavro_quiet_sound() {
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d"
+}
+
+# A prefix for tests and benchmarks: quiet, and no entries in the user's
+# desktop menu for the shortcuts it makes.
 tavro_throwaway_wine() {
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv=d;winemenubuilder.exe=d"
+    tavro_quiet_sound
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 }
 
 # Creates $WINEPREFIX on first use. Ready means that wineboot finished: the
