@@ -1,5 +1,6 @@
 #include "app/CaptureRun.h"
 
+#include "app/AppState.h"
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "output/BmpWriter.h"
@@ -7,9 +8,6 @@
 #include "output/Notice.h"
 #include "output/Scaler.h"
 #include "platform/LauncherReport.h"
-
-HINSTANCE AppInstance;
-DibImage NoticeBackground;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/CaptureRun.h"
+#include "app/AppState.h"
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "config/ConfigItems.h"
