@@ -18,15 +18,6 @@ const int CounterWrap = 100;
 const int SoundResourceId = 150;
 const DWORD MillisecondsPerSecond = 1000;
 
-// The scaler keeps sizes in 16 bits and row pitches (3 * stride) too.
-const int MaxScalableWidth = 21844;
-const int MaxScalableHeight = 65535;
-
-bool FitsScaler(int width, int height)
-{
-    return width >= 1 && height >= 1 && width <= MaxScalableWidth && height <= MaxScalableHeight;
-}
-
 // A stored delay outside the range the command line accepts is ignored,
 // like a bad command-line delay: no overflow of the milliseconds, no wait
 // of years.
@@ -83,7 +74,7 @@ PictureSize PlanPictureSize(int screenWidth, int screenHeight, int targetWidth, 
     if (h > screenHeight)
         h = screenHeight;
     bool reduce = screenWidth > w || screenHeight > h;
-    if (!reduce || !FitsScaler(w, h) || !FitsScaler(screenWidth, screenHeight))
+    if (!reduce || !CanScaleImages(screenWidth, screenHeight, w, h))
         return {screenWidth, screenHeight, false};
     return {w, h, true};
 }
