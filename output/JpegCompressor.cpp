@@ -5,8 +5,6 @@
 
 #include <jpeglib.h>
 
-#include "platform/WideStdio.h"
-
 namespace {
 
 // libjpeg's error manager with the place to return to when the library
@@ -36,15 +34,6 @@ void OnJpegReset(j_common_ptr info)
 }
 
 }  // namespace
-
-int CompressRgbToJpeg(const wchar_t* fileName, int width, int height, int quality,
-                      const unsigned char* rgbRows)
-{
-    FILE* file = _wfopen(fileName, L"wb");
-    if (!file)
-        return 0;
-    return CompressRgbToStream(file, width, height, quality, rgbRows);
-}
 
 namespace {
 
