@@ -1,5 +1,6 @@
 #include "app/CaptureRun.h"
 
+#include "app/AppState.h"
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "output/BmpWriter.h"
@@ -7,9 +8,6 @@
 #include "output/Notice.h"
 #include "output/Scaler.h"
 #include "platform/LauncherReport.h"
-
-HINSTANCE AppInstance;
-DibImage NoticeBackground;
 
 namespace {
 
@@ -19,15 +17,6 @@ const unsigned int NoticeDimLevel = 25;
 const int CounterWrap = 100;
 const int SoundResourceId = 150;
 const DWORD MillisecondsPerSecond = 1000;
-
-// The scaler keeps sizes in 16 bits and row pitches (3 * stride) too.
-const int MaxScalableWidth = 21844;
-const int MaxScalableHeight = 65535;
-
-bool FitsScaler(int width, int height)
-{
-    return width >= 1 && height >= 1 && width <= MaxScalableWidth && height <= MaxScalableHeight;
-}
 
 // A stored delay outside the range the command line accepts is ignored,
 // like a bad command-line delay: no overflow of the milliseconds, no wait
@@ -85,7 +74,7 @@ PictureSize PlanPictureSize(int screenWidth, int screenHeight, int targetWidth, 
     if (h > screenHeight)
         h = screenHeight;
     bool reduce = screenWidth > w || screenHeight > h;
-    if (!reduce || !FitsScaler(w, h) || !FitsScaler(screenWidth, screenHeight))
+    if (!reduce || !CanScaleImages(screenWidth, screenHeight, w, h))
         return {screenWidth, screenHeight, false};
     return {w, h, true};
 }

@@ -1,15 +1,5 @@
-// The capture mode and the process-wide state it shares with the notice
-// and the configuration side.
+// The capture mode: one picture of the whole screen, stored and announced.
 #pragma once
-
-#include <windows.h>
-
-#include "app/DibImage.h"
-
-extern HINSTANCE AppInstance;
-
-// The darkened 200 x 90 screen region behind the completion notice.
-extern DibImage NoticeBackground;
 
 const int MaxDelaySeconds = 360000;
 

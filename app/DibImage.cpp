@@ -27,7 +27,7 @@ bool DibImage::Create(int newWidth, int newHeight)
         bitmap = nullptr;
         bits = nullptr;
     }
-    stride = (newWidth + 3) / 4 * 4;
+    stride = StrideFor(newWidth);
     width = newWidth;
     height = newHeight;
 

@@ -21,6 +21,9 @@ public:
 
     int RowPitch() const { return 3 * stride; }
 
+    // The pixels each row of a picture of that width holds.
+    static int StrideFor(int width) { return (width + 3) / 4 * 4; }
+
     int width = 0;
     int height = 0;
     int stride = 0;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/AppState.h"
 #include "app/CaptureRun.h"
 #include "app/Settings.h"
 #include "config/ConfigDialog.h"

@@ -19,7 +19,7 @@
 #include "output/BmpWriter.h"
 #include "output/JpegWriter.h"
 #include "output/Scaler.h"
-#include "platform/WideCrt.h"
+#include "platform/HostFiles.h"
 #include "tests/reference/JpegBaseline.h"
 #include "tests/reference/PlainScaler.h"
 

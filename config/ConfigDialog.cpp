@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/CaptureRun.h"
+#include "app/AppState.h"
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "config/ConfigItems.h"
@@ -13,14 +13,14 @@
 #include "platform/MessageBoxFit.h"
 #include "res/resource.h"
 
+namespace {
+
 const WCHAR ConfigAboutText[] =
     L"Tavro ver 1.04\r\n"
     L"\r\n"
     L"Установка\r\n"
     L"Выбери пункт меню \"Создать ярлыки\", созданные ярлыки можно назначить на аппаратные "
     L"кнопки или добавить в лаунчер.";
-
-namespace {
 
 const DWORD ConfigDialogShellFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN |
                                      SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU | SHIDIF_WANTSCROLLBAR;

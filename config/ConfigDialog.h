@@ -16,6 +16,3 @@ const int ConfigEndClosed = 16;      // WM_CLOSE: nothing stored
 int RunConfigDialog();
 
 INT_PTR CALLBACK ConfigDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The About page's text.
-extern const WCHAR ConfigAboutText[];

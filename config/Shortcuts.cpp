@@ -6,9 +6,10 @@
 #include "platform/WideCrt.h"
 
 const WCHAR MainShortcutName[] = L"\\Tavro.lnk";
-const WCHAR ConfigShortcutName[] = L"\\Tavro Config.lnk";
 
 namespace {
+
+const WCHAR ConfigShortcutName[] = L"\\Tavro Config.lnk";
 
 const WCHAR ConfigArguments[] = L" -config";
 

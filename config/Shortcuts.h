@@ -18,6 +18,5 @@ bool CreateShortcutsFor(const WCHAR* programPath, bool checkOnly);
 // leaves a main shortcut without its configuration twin.
 bool CreateShortcutsIn(const WCHAR* programsFolder, const WCHAR* programPath, bool checkOnly);
 
-// The shortcut file names, each with its leading backslash.
+// The main shortcut's file name, with its leading backslash.
 extern const WCHAR MainShortcutName[];
-extern const WCHAR ConfigShortcutName[];

@@ -97,17 +97,6 @@ bool StoreTextBuffer(OptionItem& item, WCHAR* buffer)
     return true;
 }
 
-bool StoreText(OptionItem& item, const WCHAR* text)
-{
-    const size_t length = text ? WideLength(text) : 0;
-    WCHAR* buffer = AllocateText(length);
-    if (!buffer)
-        return false;
-    for (size_t i = 0; i < length; ++i)
-        buffer[i] = text[i];
-    return StoreTextBuffer(item, buffer);
-}
-
 int NextVisible(const OptionItem* items, int count, int from)
 {
     for (int i = from < 0 ? 0 : from + 1; items && i < count; ++i) {

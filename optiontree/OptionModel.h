@@ -54,9 +54,6 @@ WCHAR* AllocateText(size_t length);
 // otherwise. True when the record changed.
 bool StoreTextBuffer(OptionItem& item, WCHAR* buffer);
 
-// Copies text into a fresh buffer and stores it as above.
-bool StoreText(OptionItem& item, const WCHAR* text);
-
 // Index of the next / previous visible record after / before from (from may
 // be -1 for "before the first"); -1 when there is none.
 int NextVisible(const OptionItem* items, int count, int from);

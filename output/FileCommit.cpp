@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <string.h>
 
+#include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 
 namespace {
@@ -117,10 +118,7 @@ bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
     // The host's own rename replaces the old file in one step and costs a
     // small fraction of what MoveFileExW does on Wine; the Windows call is
     // kept for names the host cannot map.
-    char from[4096];
-    char to[4096];
-    if (UnixPathOf(scratch, from, sizeof from) && UnixPathOf(finalName, to, sizeof to) &&
-        rename(from, to) == 0)
+    if (HostRename(scratch, finalName))
         return true;
     if (MoveFileExW(scratch, finalName, MOVEFILE_REPLACE_EXISTING))
         return true;

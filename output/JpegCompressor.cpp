@@ -5,8 +5,6 @@
 
 #include <jpeglib.h>
 
-#include "platform/WideStdio.h"
-
 namespace {
 
 // libjpeg's error manager with the place to return to when the library
@@ -37,30 +35,19 @@ void OnJpegReset(j_common_ptr info)
 
 }  // namespace
 
-int CompressRgbToJpeg(const wchar_t* fileName, int width, int height, int quality,
-                      const unsigned char* rgbRows)
-{
-    FILE* file = _wfopen(fileName, L"wb");
-    if (!file)
-        return 0;
-    return CompressRgbToStream(file, width, height, quality, rgbRows);
-}
+namespace {
 
-int CompressRgbToStream(FILE* file, int width, int height, int quality,
-                        const unsigned char* rgbRows)
+// Arms the recovery point and makes every library call of one compression,
+// from creating the record to finishing the file. True when the library
+// finished; false when it gave up and came back to the recovery point, the
+// record then still to be destroyed. The record and the error manager
+// belong to the caller, so nothing that lives in this function's own frame
+// is changed between setjmp and the jump back.
+bool CompressRows(jpeg_compress_struct& info, JpegErrorManager& errors, FILE* file, int width,
+                  int height, int quality, const unsigned char* rgbRows)
 {
-    jpeg_compress_struct info;
-    JpegErrorManager errors;
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = OnJpegError;
-    errors.manager.output_message = OnJpegMessage;
-    errors.manager.reset_error_mgr = OnJpegReset;
-
-    if (setjmp(errors.recovery)) {
-        jpeg_destroy_compress(&info);
-        fclose(file);
-        return 0;
-    }
+    if (setjmp(errors.recovery))
+        return false;
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file);
     info.image_width = static_cast<JDIMENSION>(width);
@@ -77,6 +64,26 @@ int CompressRgbToStream(FILE* file, int width, int height, int quality,
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
+    return true;
+}
+
+}  // namespace
+
+int CompressRgbToStream(FILE* file, int width, int height, int quality,
+                        const unsigned char* rgbRows)
+{
+    jpeg_compress_struct info;
+    JpegErrorManager errors;
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = OnJpegError;
+    errors.manager.output_message = OnJpegMessage;
+    errors.manager.reset_error_mgr = OnJpegReset;
+
+    if (!CompressRows(info, errors, file, width, height, quality, rgbRows)) {
+        jpeg_destroy_compress(&info);
+        fclose(file);
+        return 0;
+    }
     // The last bytes reach the medium only at closing: a failure there is
     // a failed write like any other.
     bool closed = fclose(file) == 0;

@@ -1,6 +1,6 @@
 #include "output/Notice.h"
 
-#include "app/CaptureRun.h"
+#include "app/AppState.h"
 #include "app/Settings.h"
 #include "output/NoticeLayout.h"
 #include "res/resource.h"

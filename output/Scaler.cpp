@@ -22,6 +22,14 @@ namespace {
 
 const uint32_t SizeLimit = 65535;
 
+// A DibImage's row pitch for a width the scaler may take; 0 for any other
+// width, which CanScale refuses whatever the pitch.
+int ImagePitch(int width)
+{
+    return width >= 1 && width <= static_cast<int>(SizeLimit) ? 3 * DibImage::StrideFor(width)
+                                                              : 0;
+}
+
 // Splits a source row of W pixels into w destination columns.
 void PlanColumns(uint32_t W, uint32_t w, ColumnCell* cells)
 {
@@ -193,6 +201,12 @@ bool CanScale(int sourceWidth, int sourceHeight, int sourcePitch, int width, int
     return width >= 1 && height >= 1 && width <= sourceWidth && height <= sourceHeight &&
            sourceWidth <= limit && sourceHeight <= limit && sourcePitch <= limit &&
            pitch <= limit && sourcePitch >= 3 * sourceWidth && pitch >= 3 * width;
+}
+
+bool CanScaleImages(int sourceWidth, int sourceHeight, int width, int height)
+{
+    return CanScale(sourceWidth, sourceHeight, ImagePitch(sourceWidth), width, height,
+                    ImagePitch(width));
 }
 
 bool ScalePixels(const PixelView& source, const PixelView& destination)

@@ -19,6 +19,9 @@ struct PixelView {
 bool CanScale(int sourceWidth, int sourceHeight, int sourcePitch, int width, int height,
               int pitch);
 
+// The same for two DibImages of these sizes, before either is made.
+bool CanScaleImages(int sourceWidth, int sourceHeight, int width, int height);
+
 // Every destination pixel becomes the covered-fraction average of the
 // source cell it covers. Writes the first 3 * width bytes of each
 // destination row and nothing else. False, with the destination untouched,

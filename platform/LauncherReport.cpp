@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "platform/WideCrt.h"
+#include "platform/HostFiles.h"
 
 namespace {
 

@@ -3,25 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
-extern "C" char* CDECL wine_get_unix_file_name(LPCWSTR dosName);
-
-bool UnixPathOf(const WCHAR* windowsPath, char* unixPath, size_t capacity)
-{
-    if (capacity == 0)
-        return false;
-    unixPath[0] = 0;
-    if (!windowsPath || !windowsPath[0])
-        return false;
-    char* mapped = wine_get_unix_file_name(windowsPath);
-    if (!mapped)
-        return false;
-    size_t length = strlen(mapped);
-    bool fits = length < capacity;
-    if (fits)
-        memcpy(unixPath, mapped, length + 1);
-    HeapFree(GetProcessHeap(), 0, mapped);
-    return fits;
-}
+#include "platform/HostFiles.h"
 
 FILE* _wfopen(const WCHAR* fileName, const WCHAR* mode)
 {

@@ -31,7 +31,3 @@ bool WideCopy(WCHAR* field, size_t capacity, const WCHAR* source);
 // Appends source to the text in a field of capacity characters; on overflow
 // leaves the field unchanged and returns false.
 bool WideAppend(WCHAR* field, size_t capacity, const WCHAR* source);
-
-// Unix path of a Windows path (UTF-8), or an empty string when Wine cannot
-// map it (its parent folder does not exist).
-bool UnixPathOf(const WCHAR* windowsPath, char* unixPath, size_t capacity);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 
-#include "app/CaptureRun.h"
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "app/StartUp.h"

@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-#include "app/CaptureRun.h"
+#include "app/AppState.h"
 #include "app/Settings.h"
 #include "config/ConfigDialog.h"
 #include "optiontree/OptionTree.h"

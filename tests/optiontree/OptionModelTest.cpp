@@ -77,6 +77,18 @@ private:
     OptionTextHeap saved_;
 };
 
+// What the editor's commit does with the text it reads back: a buffer from
+// AllocateText, handed over to StoreTextBuffer.
+bool StoreText(OptionItem& item, const WCHAR* text)
+{
+    const int length = lstrlenW(text);
+    WCHAR* buffer = AllocateText(length);
+    if (!buffer)
+        return false;
+    lstrcpynW(buffer, text, length + 1);
+    return StoreTextBuffer(item, buffer);
+}
+
 }  // namespace
 
 TEST(InitialState, OverwritesVisibleAndGroupFlagsByLevelKeepsChanged)

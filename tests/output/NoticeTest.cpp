@@ -2,6 +2,7 @@
 // notice, reads what it shows and closes it the way a user or the system
 // would, while the test's main thread sits in the notice's modal loop.
 
+#include "app/AppState.h"
 #include "app/CaptureRun.h"
 #include "app/Settings.h"
 #include "output/Notice.h"

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 
 std::vector<BYTE> TopDownRgb(const DibImage& image)

@@ -1,5 +1,6 @@
 #include "output/Scaler.h"
 
+#include <limits.h>
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -329,6 +330,14 @@ TEST(Scaler, RefusesSizesItCannotTake)
     EXPECT_FALSE(CanScale(21848, 10, 65544, 10, 10, 36));  // pitch beyond 16 bits
     EXPECT_TRUE(CanScale(21844, 10, 65532, 10, 10, 36));
     EXPECT_FALSE(CanScale(100, 70000, 300, 10, 10, 36));
+    // Pictures not yet made: their pitches are those DibImage will give them.
+    EXPECT_TRUE(CanScaleImages(21844, 10, 10, 10));
+    EXPECT_FALSE(CanScaleImages(21845, 10, 10, 10));  // stride 21848, pitch 65544
+    EXPECT_TRUE(CanScaleImages(21844, 65535, 21844, 50));
+    EXPECT_FALSE(CanScaleImages(100, 65536, 50, 50));
+    EXPECT_FALSE(CanScaleImages(100, 100, 0, 50));
+    EXPECT_FALSE(CanScaleImages(100, 100, 101, 50));  // would enlarge
+    EXPECT_FALSE(CanScaleImages(INT_MAX, INT_MAX, INT_MIN, INT_MIN));
 
     DibImage unmade, made;
     ASSERT_TRUE(made.Create(4, 4));

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <vector>
 
-#include "app/CaptureRun.h"
 #include "config/DialogDriver.h"
 #include "res/resource.h"
 #include "support/TestSupport.h"

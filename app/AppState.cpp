@@ -1,0 +1,4 @@
+#include "app/AppState.h"
+
+HINSTANCE AppInstance;
+DibImage NoticeBackground;
