@@ -101,14 +101,16 @@ void DropTypedCharacter(HWND hwnd, WCHAR character)
 
 }  // namespace
 
-void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
+LRESULT OnClick(OptionTreeState* state, WPARAM keyFlags, LPARAM point)
 {
+    const int x = LOWORD(point);
+    const int y = HIWORD(point);
     if (!HasItems(state))
-        return;
+        return 0;
     int top;
     const int hit = RowAt(state, y, top);
     if (hit < 0)
-        return;
+        return 0;
     if (hit != state->current) {
         CommitEdit(state);
         Select(state, hit, top, keyFlags, x, y);
@@ -125,6 +127,7 @@ void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
     } else if (ValueX(*state) < x && x < state->clientWidth) {
         Activate(state);
     }
+    return 0;
 }
 
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY)
@@ -193,14 +196,14 @@ void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
     UpdateWindow(hwnd);
 }
 
-void OnVScroll(OptionTreeState* state, UINT code)
+LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM)
 {
     SCROLLINFO bar = ScrollInfo(SIF_ALL);
     if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
-        return;
+        return 0;
     const int old = bar.nPos;
     int position = old;
-    switch (code) {
+    switch (LOWORD(code)) {
     case SB_LINEUP:
         position = old - 1;
         break;
@@ -230,6 +233,7 @@ void OnVScroll(OptionTreeState* state, UINT code)
     state->scrollPos = clamped;
     if (clamped != old)
         ScrollBy(state, old - clamped, true);
+    return 0;
 }
 
 void OnKey(OptionTreeState* state, UINT key)
@@ -259,8 +263,22 @@ void OnKey(OptionTreeState* state, UINT key)
     Select(state, target, top, 0, 0, top);
 }
 
-UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message)
+LRESULT OnKeyDown(OptionTreeState* state, WPARAM key, LPARAM)
 {
+    OnKey(state, static_cast<UINT>(key));
+    return 0;
+}
+
+// Up and Down, registered as hot keys: the key is in the high word.
+LRESULT OnHotKey(OptionTreeState* state, WPARAM, LPARAM keys)
+{
+    OnKey(state, HIWORD(keys));
+    return 0;
+}
+
+LRESULT OnGetDlgCode(OptionTreeState* state, WPARAM, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
     // Up and Down move the current row, not the focus, also when they come
     // as plain keys rather than as hot keys.
     UINT code = DLGC_WANTARROWS;

@@ -71,11 +71,14 @@ void Layout(OptionTreeState* state, int width, int height);
 int DrawRow(OptionTreeState* state, HDC dc, int index, int y);
 void InvalidateRow(OptionTreeState* state, int top);
 
-// Interaction, in OptionTreeInput.cpp.
-void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y);
-void OnKey(OptionTreeState* state, UINT key);
-void OnVScroll(OptionTreeState* state, UINT code);
-UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message);
+// Interaction, in OptionTreeInput.cpp. The OnXxx functions taking the
+// message's parameters are the window procedure's handlers.
+LRESULT OnClick(OptionTreeState* state, WPARAM keyFlags, LPARAM point);  // WM_LBUTTONDOWN
+LRESULT OnKeyDown(OptionTreeState* state, WPARAM key, LPARAM);
+LRESULT OnHotKey(OptionTreeState* state, WPARAM, LPARAM keys);
+LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM);
+LRESULT OnGetDlgCode(OptionTreeState* state, WPARAM, LPARAM message);
+void OnKey(OptionTreeState* state, UINT key);  // WM_KEYDOWN and WM_HOTKEY
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY);
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels);
 void Activate(OptionTreeState* state);

@@ -1,9 +1,11 @@
-// The options tree's window: class, window procedure, state, layout and
-// painting. Taps, keys and scrolling live in OptionTreeInput.cpp.
+// The options tree's window: creation and destruction, the records, layout,
+// painting, the window procedure and the class. Taps, keys and scrolling
+// live in OptionTreeInput.cpp.
 #include <stdlib.h>
 
 #include "optiontree/OptionModel.h"
 #include "optiontree/OptionTreeState.h"
+#include "platform/MessageTable.h"
 #include "platform/WideCrt.h"
 #include "res/resource.h"
 
@@ -22,11 +24,7 @@ HINSTANCE ProgramModule()
     return GetModuleHandleW(nullptr);
 }
 
-void FillWhite(HDC dc, const RECT& area)
-{
-    SetBkColor(dc, White);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &area, L"", 0, nullptr);
-}
+// ---- Creation and destruction ----
 
 // The five glyphs, appended to the image list in this order.
 int AddGlyph(OptionTreeState* state, int resourceId, int size)
@@ -69,9 +67,9 @@ void MeasureRows(OptionTreeState* state)
     state->textBottom = state->textHeight + state->textTop;
 }
 
-void FreeState(HWND hwnd, OptionTreeState* state)
+void FreeState(OptionTreeState* state)
 {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(state->hwnd, GWLP_USERDATA, 0);
     if (state->imageList)
         ImageList_Destroy(state->imageList);
     if (state->fontNormal)
@@ -109,7 +107,7 @@ bool OnCreate(HWND hwnd)
     state->editor = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 100, 0,
                                     hwnd, nullptr, ProgramModule(), nullptr);
     if (!state->editor) {
-        FreeState(hwnd, state);
+        FreeState(state);
         return false;
     }
     SendMessageW(state->editor, WM_SETFONT, reinterpret_cast<WPARAM>(state->fontNormal), TRUE);
@@ -122,11 +120,14 @@ bool OnCreate(HWND hwnd)
     return true;
 }
 
-void OnDestroy(HWND hwnd, OptionTreeState* state)
+LRESULT OnDestroy(OptionTreeState* state, WPARAM, LPARAM)
 {
     CommitEdit(state);
-    FreeState(hwnd, state);
+    FreeState(state);
+    return 1;
 }
+
+// ---- The records ----
 
 // Width of the widest caption with its indentation, in the normal font.
 int WidestCaption(OptionTreeState* state)
@@ -164,31 +165,103 @@ void SetItems(OptionTreeState* state, OptionItem* items, int count)
     Layout(state, state->clientWidth, state->clientHeight);
 }
 
-void Paint(OptionTreeState* state)
+LRESULT OnSetItems(OptionTreeState* state, WPARAM items, LPARAM count)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(state->hwnd, &paint);
-    if (!dc)
+    SetItems(state, reinterpret_cast<OptionItem*>(items), static_cast<int>(count));
+    return 1;
+}
+
+}  // namespace
+
+void CommitEdit(OptionTreeState* state)
+{
+    if (!state || state->current < 0)
         return;
-    RECT client = {0, 0, state->clientWidth, state->clientHeight};
-    if (!state->items || state->itemCount <= 0) {
-        FillWhite(dc, client);
-        EndPaint(state->hwnd, &paint);
-        return;
+    const int index = state->current;
+    ShowWindow(state->editor, SW_HIDE);
+    if (state->activeEditor && index < state->itemCount) {
+        OptionItem& item = state->items[index];
+        if (item.kind == Number) {
+            WCHAR text[NumberTextCapacity] = {};
+            GetWindowTextW(state->editor, text, NumberTextCapacity);
+            StoreNumberText(item, text);
+        } else if (item.kind == Text) {
+            const int length = GetWindowTextLengthW(state->editor);
+            WCHAR* buffer = AllocateText(length > 0 ? length : 0);
+            if (buffer) {
+                GetWindowTextW(state->editor, buffer, length + 1);
+                StoreTextBuffer(item, buffer);
+            }
+        }
     }
-    int y = -state->scrollPos;
-    for (int i = 0; i < state->itemCount; ++i) {
-        if (!state->items[i].visible)
-            continue;
-        if (y + state->rowHeight > paint.rcPaint.top && y < paint.rcPaint.bottom)
-            DrawRow(state, dc, i, y);
-        y += state->rowHeight;
+    state->current = -1;
+    state->activeEditor = nullptr;
+    HDC dc = GetDC(state->hwnd);
+    DrawRow(state, dc, index, state->currentTop);
+    ReleaseDC(state->hwnd, dc);
+}
+
+// ---- Layout ----
+
+void Layout(OptionTreeState* state, int width, int height)
+{
+    state->clientWidth = width;
+    state->clientHeight = height;
+    const int total = state->rowHeight * VisibleCount(state->items, state->itemCount);
+    // The position is kept where it was, as far as the new range allows, so
+    // that the bar and scrollPos always agree.
+    SCROLLINFO bar = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL);
+    bar.nMin = 0;
+    bar.nMax = total;
+    bar.nPage = height > 0 ? height : 0;
+    bar.nPos = state->scrollPos;
+    SetScrollInfo(state->hwnd, SB_VERT, &bar, FALSE);
+    bar.fMask = SIF_POS;
+    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
+        bar.nPos = 0;
+    if (bar.nPos != state->scrollPos) {
+        const int old = state->scrollPos;
+        state->scrollPos = bar.nPos;
+        ScrollBy(state, old - bar.nPos, false);
     }
-    if (y < state->clientHeight) {
-        RECT below = {0, y, state->clientWidth, state->clientHeight};
-        FillWhite(dc, below);
+    if (state->activeEditor) {
+        // A resize moves the value column; the editor keeps its row.
+        RECT place;
+        GetWindowRect(state->editor, &place);
+        MapWindowPoints(nullptr, state->hwnd, reinterpret_cast<POINT*>(&place), 2);
+        const int valueX = ValueX(*state);
+        SetWindowPos(state->editor, nullptr, valueX, place.top, state->clientWidth - valueX,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    EndPaint(state->hwnd, &paint);
+    InvalidateRect(state->hwnd, nullptr, FALSE);
+    UpdateWindow(state->hwnd);
+}
+
+int RowTop(const OptionTreeState& state, int index)
+{
+    return VisibleRank(state.items, state.itemCount, index) * state.rowHeight - state.scrollPos;
+}
+
+void InvalidateRow(OptionTreeState* state, int top)
+{
+    RECT row = {0, top, state->clientWidth, top + state->rowHeight};
+    InvalidateRect(state->hwnd, &row, FALSE);
+}
+
+namespace {
+
+LRESULT OnSize(OptionTreeState* state, WPARAM, LPARAM size)
+{
+    Layout(state, LOWORD(size), HIWORD(size));
+    return 0;
+}
+
+// ---- Painting ----
+
+void FillWhite(HDC dc, const RECT& area)
+{
+    SetBkColor(dc, White);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &area, L"", 0, nullptr);
 }
 
 void DrawGlyph(OptionTreeState* state, HDC dc, int glyph, int x, UINT style)
@@ -277,152 +350,7 @@ void DrawValueRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool c
     }
 }
 
-LRESULT CALLBACK OptionTreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CREATE)
-        return OnCreate(hwnd) ? 0 : -1;
-    OptionTreeState* state = OptionTreeStateOf(hwnd);
-    switch (message) {
-    case WM_DESTROY:
-        if (state)
-            OnDestroy(hwnd, state);
-        return 1;
-    case WM_SIZE:
-        if (state)
-            Layout(state, LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_ACTIVATE:
-    case WM_KILLFOCUS:
-        return 0;
-    case WM_PAINT:
-        if (state)
-            Paint(state);
-        else
-            ValidateRect(hwnd, nullptr);  // or it would be asked again and again
-        return 0;
-    case WM_KEYDOWN:
-        if (state)
-            OnKey(state, static_cast<UINT>(wParam));
-        return 0;
-    case WM_VSCROLL:
-        if (state)
-            OnVScroll(state, LOWORD(wParam));
-        return 0;
-    case WM_LBUTTONDOWN:
-        if (state)
-            OnClick(state, wParam, LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_GETDLGCODE:
-        if (!state)
-            return 0;
-        return OnGetDlgCode(state, reinterpret_cast<const MSG*>(lParam));
-    case WM_HOTKEY:
-        if (state)
-            OnKey(state, HIWORD(lParam));
-        return 0;
-    case OTM_SETITEMS:
-        if (!state)
-            return 0;
-        SetItems(state, reinterpret_cast<OptionItem*>(wParam), static_cast<int>(lParam));
-        return 1;
-    default:
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-}
-
 }  // namespace
-
-bool RegisterOptionTreeClass()
-{
-    WNDCLASSW windowClass = {};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = OptionTreeProc;
-    windowClass.hInstance = ProgramModule();
-    windowClass.lpszClassName = OPTION_TREE_CLASS;
-    return RegisterClassW(&windowClass) != 0;
-}
-
-OptionTreeState* OptionTreeStateOf(HWND control)
-{
-    WCHAR className[32];
-    if (!control || !GetClassNameW(control, className, 32) ||
-        lstrcmpiW(className, OPTION_TREE_CLASS) != 0)
-        return nullptr;
-    return reinterpret_cast<OptionTreeState*>(GetWindowLongPtrW(control, GWLP_USERDATA));
-}
-
-int RowTop(const OptionTreeState& state, int index)
-{
-    return VisibleRank(state.items, state.itemCount, index) * state.rowHeight - state.scrollPos;
-}
-
-void InvalidateRow(OptionTreeState* state, int top)
-{
-    RECT row = {0, top, state->clientWidth, top + state->rowHeight};
-    InvalidateRect(state->hwnd, &row, FALSE);
-}
-
-void CommitEdit(OptionTreeState* state)
-{
-    if (!state || state->current < 0)
-        return;
-    const int index = state->current;
-    ShowWindow(state->editor, SW_HIDE);
-    if (state->activeEditor && index < state->itemCount) {
-        OptionItem& item = state->items[index];
-        if (item.kind == Number) {
-            WCHAR text[NumberTextCapacity] = {};
-            GetWindowTextW(state->editor, text, NumberTextCapacity);
-            StoreNumberText(item, text);
-        } else if (item.kind == Text) {
-            const int length = GetWindowTextLengthW(state->editor);
-            WCHAR* buffer = AllocateText(length > 0 ? length : 0);
-            if (buffer) {
-                GetWindowTextW(state->editor, buffer, length + 1);
-                StoreTextBuffer(item, buffer);
-            }
-        }
-    }
-    state->current = -1;
-    state->activeEditor = nullptr;
-    HDC dc = GetDC(state->hwnd);
-    DrawRow(state, dc, index, state->currentTop);
-    ReleaseDC(state->hwnd, dc);
-}
-
-void Layout(OptionTreeState* state, int width, int height)
-{
-    state->clientWidth = width;
-    state->clientHeight = height;
-    const int total = state->rowHeight * VisibleCount(state->items, state->itemCount);
-    // The position is kept where it was, as far as the new range allows, so
-    // that the bar and scrollPos always agree.
-    SCROLLINFO bar = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL);
-    bar.nMin = 0;
-    bar.nMax = total;
-    bar.nPage = height > 0 ? height : 0;
-    bar.nPos = state->scrollPos;
-    SetScrollInfo(state->hwnd, SB_VERT, &bar, FALSE);
-    bar.fMask = SIF_POS;
-    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
-        bar.nPos = 0;
-    if (bar.nPos != state->scrollPos) {
-        const int old = state->scrollPos;
-        state->scrollPos = bar.nPos;
-        ScrollBy(state, old - bar.nPos, false);
-    }
-    if (state->activeEditor) {
-        // A resize moves the value column; the editor keeps its row.
-        RECT place;
-        GetWindowRect(state->editor, &place);
-        MapWindowPoints(nullptr, state->hwnd, reinterpret_cast<POINT*>(&place), 2);
-        const int valueX = ValueX(*state);
-        SetWindowPos(state->editor, nullptr, valueX, place.top, state->clientWidth - valueX,
-                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    InvalidateRect(state->hwnd, nullptr, FALSE);
-    UpdateWindow(state->hwnd);
-}
 
 int DrawRow(OptionTreeState* state, HDC dc, int index, int y)
 {
@@ -450,4 +378,110 @@ int DrawRow(OptionTreeState* state, HDC dc, int index, int y)
     DeleteObject(bitmap);
     DeleteDC(memory);
     return item.visible ? state->rowHeight : 0;
+}
+
+namespace {
+
+void Paint(OptionTreeState* state)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(state->hwnd, &paint);
+    if (!dc)
+        return;
+    RECT client = {0, 0, state->clientWidth, state->clientHeight};
+    if (!state->items || state->itemCount <= 0) {
+        FillWhite(dc, client);
+        EndPaint(state->hwnd, &paint);
+        return;
+    }
+    int y = -state->scrollPos;
+    for (int i = 0; i < state->itemCount; ++i) {
+        if (!state->items[i].visible)
+            continue;
+        if (y + state->rowHeight > paint.rcPaint.top && y < paint.rcPaint.bottom)
+            DrawRow(state, dc, i, y);
+        y += state->rowHeight;
+    }
+    if (y < state->clientHeight) {
+        RECT below = {0, y, state->clientWidth, state->clientHeight};
+        FillWhite(dc, below);
+    }
+    EndPaint(state->hwnd, &paint);
+}
+
+LRESULT OnPaint(OptionTreeState* state, WPARAM, LPARAM)
+{
+    Paint(state);
+    return 0;
+}
+
+// ---- The window procedure ----
+
+// An open editor stays open when the focus leaves the control.
+LRESULT OnFocusChange(OptionTreeState*, WPARAM, LPARAM)
+{
+    return 0;
+}
+
+using TreeMessageHandler = LRESULT (*)(OptionTreeState* state, WPARAM wParam, LPARAM lParam);
+
+const MessageEntry<TreeMessageHandler> TreeMessages[] = {
+    {WM_DESTROY, OnDestroy},
+    {WM_SIZE, OnSize},
+    {WM_ACTIVATE, OnFocusChange},
+    {WM_KILLFOCUS, OnFocusChange},
+    {WM_PAINT, OnPaint},
+    {WM_KEYDOWN, OnKeyDown},
+    {WM_VSCROLL, OnVScroll},
+    {WM_LBUTTONDOWN, OnClick},
+    {WM_GETDLGCODE, OnGetDlgCode},
+    {WM_HOTKEY, OnHotKey},
+    {OTM_SETITEMS, OnSetItems},
+};
+
+// Without its state (creation failed, or destruction has run) the control
+// does nothing: a message it handles is answered with 0, WM_DESTROY with 1.
+LRESULT AnswerWithoutState(HWND hwnd, UINT message)
+{
+    if (message == WM_PAINT)
+        ValidateRect(hwnd, nullptr);  // or it would be asked again and again
+    return message == WM_DESTROY ? 1 : 0;
+}
+
+LRESULT CALLBACK OptionTreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE)
+        return OnCreate(hwnd) ? 0 : -1;
+    const TreeMessageHandler handler = FindMessageHandler(TreeMessages, message);
+    if (!handler)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    // Only the control's own windows come here: the slot is read without the
+    // class check that OptionTreeStateOf makes for any window a caller has.
+    auto* state = reinterpret_cast<OptionTreeState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!state)
+        return AnswerWithoutState(hwnd, message);
+    return handler(state, wParam, lParam);
+}
+
+}  // namespace
+
+OptionTreeState* OptionTreeStateOf(HWND control)
+{
+    WCHAR className[32];
+    if (!control || !GetClassNameW(control, className, 32) ||
+        lstrcmpiW(className, OPTION_TREE_CLASS) != 0)
+        return nullptr;
+    return reinterpret_cast<OptionTreeState*>(GetWindowLongPtrW(control, GWLP_USERDATA));
+}
+
+// ---- The class ----
+
+bool RegisterOptionTreeClass()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = OptionTreeProc;
+    windowClass.hInstance = ProgramModule();
+    windowClass.lpszClassName = OPTION_TREE_CLASS;
+    return RegisterClassW(&windowClass) != 0;
 }
