@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <stddef.h>
+
 // The dialog's window rectangle for the SHIDIF_ size flags: the screen, less
 // the menu bar along its bottom when the dialog has or expects one.
 RECT ShellDialogRect(DWORD flags, bool hasMenuBar);
@@ -19,3 +21,11 @@ HFONT CreateShellFont(int pixelHeight);
 
 // Shades area from top's colour on its first line to bottom's on its last.
 void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom);
+
+// Where the menu bars' records come from and go: calloc and free, unless a
+// test counts them.
+struct ShellRecordHeap {
+    void* (*allocate)(size_t count, size_t size);
+    void (*release)(void* block);
+};
+extern ShellRecordHeap MenuBarRecords;
