@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/MessageTable.h"
 #include "platform/ShellDialog.h"
 
 namespace {
@@ -18,6 +19,8 @@ const COLORREF TitleTextColour = RGB(255, 255, 255);
 const COLORREF OkFaceColour = RGB(255, 255, 255);
 const COLORREF OkTextColour = RGB(16, 64, 160);
 
+// Made by SHInitDialog and handed to the subclass with the window; the
+// subclass frees it at WM_NCDESTROY.
 struct ShellDialog {
     DWORD flags;
     bool okButton;
@@ -133,65 +136,108 @@ void SetOkPressed(HWND hDlg, ShellDialog& shell, bool pressed)
     PaintTitle(hDlg, shell);
 }
 
+// ---- The subclass procedure ----
+
+// The client area starts below the title strip.
+LRESULT OnNcCalcSize(HWND hDlg, ShellDialog&, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
+    RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                          : *reinterpret_cast<RECT*>(lParam);
+    client.top += ShellBarHeight();
+    if (client.top > client.bottom)
+        client.top = client.bottom;
+    return result;
+}
+
+// WM_NCPAINT, WM_NCACTIVATE, WM_SETTEXT: the default handling draws the
+// frame (and would draw a caption); the title strip goes over it.
+LRESULT OnFrameDrawn(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
+    PaintTitle(hDlg, shell);
+    return result;
+}
+
+LRESULT OnNcHitTest(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg), p))
+        return HTOKBUTTON;
+    if (InWindowRect(hDlg, TitleRect(hDlg), p))
+        return HTBORDER;  // the handheld's dialog does not move
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+// WM_NCLBUTTONDOWN and WM_NCLBUTTONDBLCLK.
+LRESULT OnNcLButtonDown(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON))
+        return DefSubclassProc(hDlg, message, hit, lParam);
+    SetOkPressed(hDlg, shell, true);
+    return 0;
+}
+
+LRESULT OnNcMouseMove(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON))
+        SetOkPressed(hDlg, shell, false);
+    return DefSubclassProc(hDlg, message, hit, lParam);
+}
+
+LRESULT OnNcLButtonUp(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON) || !shell.okPressed)
+        return DefSubclassProc(hDlg, message, hit, lParam);
+    SetOkPressed(hDlg, shell, false);
+    SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    return 0;
+}
+
+LRESULT OnDisplayChange(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam,
+                        LPARAM lParam)
+{
+    ApplyShellDialogSize(hDlg, shell.flags);
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR data);
+
+// The record goes with the window, after the subclass has let go of it.
+LRESULT OnNcDestroy(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RemoveWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId);
+    RemovePropW(hDlg, ShellDialogProperty);
+    delete &shell;
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+using ShellDialogMessageHandler = LRESULT (*)(HWND hDlg, ShellDialog& shell, UINT message,
+                                              WPARAM wParam, LPARAM lParam);
+
+const MessageEntry<ShellDialogMessageHandler> ShellDialogMessages[] = {
+    {WM_NCCALCSIZE, OnNcCalcSize},
+    {WM_NCPAINT, OnFrameDrawn},
+    {WM_NCACTIVATE, OnFrameDrawn},
+    {WM_SETTEXT, OnFrameDrawn},
+    {WM_NCHITTEST, OnNcHitTest},
+    {WM_NCLBUTTONDOWN, OnNcLButtonDown},
+    {WM_NCLBUTTONDBLCLK, OnNcLButtonDown},
+    {WM_NCMOUSEMOVE, OnNcMouseMove},
+    {WM_NCLBUTTONUP, OnNcLButtonUp},
+    {WM_DISPLAYCHANGE, OnDisplayChange},
+    {WM_NCDESTROY, OnNcDestroy},
+};
+
+// The subclass's data is the dialog's record: this procedure always has it.
 LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR, DWORD_PTR data)
 {
-    ShellDialog& shell = *reinterpret_cast<ShellDialog*>(data);
-    switch (message) {
-    case WM_NCCALCSIZE: {
-        LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
-        RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
-                              : *reinterpret_cast<RECT*>(lParam);
-        client.top += ShellBarHeight();
-        if (client.top > client.bottom)
-            client.top = client.bottom;
-        return result;
-    }
-    case WM_NCPAINT:
-    case WM_NCACTIVATE:
-    case WM_SETTEXT: {
-        // The default handling draws the frame (and would draw a caption);
-        // the title strip goes over it.
-        LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
-        PaintTitle(hDlg, shell);
-        return result;
-    }
-    case WM_NCHITTEST: {
-        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg), p))
-            return HTOKBUTTON;
-        if (InWindowRect(hDlg, TitleRect(hDlg), p))
-            return HTBORDER;  // the handheld's dialog does not move
-        break;
-    }
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-        if (wParam == static_cast<WPARAM>(HTOKBUTTON)) {
-            SetOkPressed(hDlg, shell, true);
-            return 0;
-        }
-        break;
-    case WM_NCMOUSEMOVE:
-        if (wParam != static_cast<WPARAM>(HTOKBUTTON))
-            SetOkPressed(hDlg, shell, false);
-        break;
-    case WM_NCLBUTTONUP:
-        if (wParam == static_cast<WPARAM>(HTOKBUTTON) && shell.okPressed) {
-            SetOkPressed(hDlg, shell, false);
-            SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-            return 0;
-        }
-        break;
-    case WM_DISPLAYCHANGE:
-        ApplyShellDialogSize(hDlg, shell.flags);
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId);
-        RemovePropW(hDlg, ShellDialogProperty);
-        delete &shell;
+    const ShellDialogMessageHandler handler = FindMessageHandler(ShellDialogMessages, message);
+    if (!handler)
         return DefSubclassProc(hDlg, message, wParam, lParam);
-    }
-    return DefSubclassProc(hDlg, message, wParam, lParam);
+    return handler(hDlg, *reinterpret_cast<ShellDialog*>(data), message, wParam, lParam);
 }
 
 }  // namespace
