@@ -110,7 +110,7 @@ void CreateMenuBar(HWND hDlg)
     Dialog.menuBar = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
 }
 
-void SetUp(HWND hDlg)
+BOOL OnInitDialog(HWND hDlg)
 {
     Dialog = ConfigDialogState{};
 
@@ -156,18 +156,19 @@ void SetUp(HWND hDlg)
     PostMessageW(hDlg, WM_SIZE, 0, 0);
     if (Dialog.tree)
         EnableNavKeys(Dialog.tree);
+    return TRUE;
 }
 
 // The pages are laid out once at set-up; should the screen change size
 // (a handheld turned on its side), the shell layer resizes the dialog and
 // the pages follow here, by the same rules.
-void RelayoutIfResized(HWND hDlg)
+BOOL OnSize(HWND hDlg)
 {
     if (!Dialog.tab || GetParent(Dialog.tab) != hDlg)
-        return;
+        return FALSE;
     SIZE size = ClientSize(hDlg);
     if (size.cx == Dialog.laidOutFor.cx && size.cy == Dialog.laidOutFor.cy)
-        return;
+        return FALSE;
     Dialog.laidOutFor = size;
     SetWindowPos(Dialog.tab, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
@@ -180,9 +181,10 @@ void RelayoutIfResized(HWND hDlg)
     SetWindowPos(Dialog.tree, nullptr, tree.left, tree.top, tree.right - tree.left,
                  tree.bottom - tree.top, SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hDlg, nullptr, TRUE);
+    return FALSE;  // the default handling has its turn as well
 }
 
-BOOL FillTree(HWND hDlg)
+BOOL OnFillTree(HWND hDlg)
 {
     SendMessageW(Dialog.tree, OTM_SETITEMS, reinterpret_cast<WPARAM>(ConfigItems),
                  ConfigTreeItemCount());
@@ -200,7 +202,15 @@ void SwitchPage()
     ShowWindow(Dialog.icon, page == AboutPage ? SW_SHOW : SW_HIDE);
 }
 
-void Confirm(HWND hDlg)
+BOOL OnNotify(const NMHDR* header)
+{
+    if (header && header->hwndFrom == Dialog.tab &&
+        header->code == static_cast<UINT>(TCN_SELCHANGE))
+        SwitchPage();
+    return FALSE;
+}
+
+void OnOk(HWND hDlg)
 {
     if (OptionTreeState* tree = Dialog.tree ? OptionTreeStateOf(Dialog.tree) : nullptr)
         CommitEdit(tree);
@@ -219,7 +229,7 @@ void Confirm(HWND hDlg)
     EndDialog(hDlg, ConfigEndOk);
 }
 
-void CreateLaunchShortcuts()
+void OnCreateShortcuts()
 {
     if (CreateShortcuts(false)) {
         ScreenFittedMessageBoxes fitted;
@@ -231,13 +241,13 @@ BOOL OnCommand(HWND hDlg, WORD command)
 {
     switch (command) {
     case IDOK:
-        Confirm(hDlg);
+        OnOk(hDlg);
         return TRUE;
     case IDCANCEL:
         EndDialog(hDlg, ConfigEndCancel);
         return TRUE;
     case IDC_CREATE_SHORTCUTS:
-        CreateLaunchShortcuts();
+        OnCreateShortcuts();
         return TRUE;
     default:  // IDC_SOFTKEY_MENU too: the bar opens its menu itself
         return FALSE;
@@ -254,52 +264,63 @@ void SetNavKeys(bool enabled)
         DisableNavKeys(Dialog.tree);
 }
 
+BOOL OnActivate(WORD activation)
+{
+    SetNavKeys(activation == WA_ACTIVE || activation == WA_CLICKACTIVE);
+    return TRUE;
+}
+
+// The soft-key menu's loop: Up and Down are the menu's while it is open.
+BOOL OnMenuLoop(bool entering)
+{
+    SetNavKeys(!entering);
+    return TRUE;
+}
+
+// The icon stands on the tab page, which is window-coloured, not on a
+// square of dialog colour.
+INT_PTR OnCtlColorStatic(HDC dc, HWND control)
+{
+    if (control != Dialog.icon || !Dialog.icon)
+        return FALSE;
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+BOOL OnClose(HWND hDlg)
+{
+    if (Dialog.menuBar) {
+        DestroyWindow(Dialog.menuBar);
+        Dialog.menuBar = nullptr;
+    }
+    EndDialog(hDlg, ConfigEndClosed);
+    return TRUE;
+}
+
 }  // namespace
 
 INT_PTR CALLBACK ConfigDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetUp(hDlg);
-        return TRUE;
+        return OnInitDialog(hDlg);
     case CFGM_FILLTREE:
-        return FillTree(hDlg);
+        return OnFillTree(hDlg);
     case WM_SIZE:
-        RelayoutIfResized(hDlg);
-        return FALSE;
-    case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header && header->hwndFrom == Dialog.tab &&
-            header->code == static_cast<UINT>(TCN_SELCHANGE))
-            SwitchPage();
-        return FALSE;
-    }
+        return OnSize(hDlg);
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         return OnCommand(hDlg, LOWORD(wParam));
     case WM_ACTIVATE:
-        SetNavKeys(LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE);
-        return TRUE;
+        return OnActivate(LOWORD(wParam));
     case WM_ENTERMENULOOP:
-        SetNavKeys(false);
-        return TRUE;
     case WM_EXITMENULOOP:
-        SetNavKeys(true);
-        return TRUE;
+        return OnMenuLoop(message == WM_ENTERMENULOOP);
     case WM_CTLCOLORSTATIC:
-        // The icon stands on the tab page, which is window-coloured, not on
-        // a square of dialog colour.
-        if (reinterpret_cast<HWND>(lParam) == Dialog.icon && Dialog.icon) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        return FALSE;
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
-        if (Dialog.menuBar) {
-            DestroyWindow(Dialog.menuBar);
-            Dialog.menuBar = nullptr;
-        }
-        EndDialog(hDlg, ConfigEndClosed);
-        return TRUE;
+        return OnClose(hDlg);
     }
     return FALSE;
 }

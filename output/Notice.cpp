@@ -58,7 +58,7 @@ void DrawTextInFont(HDC dc, const WCHAR* text, RECT rect, UINT format)
         DeleteObject(font);
 }
 
-void OnInitDialog(HWND notice)
+INT_PTR OnInitDialog(HWND notice)
 {
     int bw = NoticeBackground.width;
     int bh = NoticeBackground.height;
@@ -74,14 +74,16 @@ void OnInitDialog(HWND notice)
 
     if (AppSettings.AutoClose != 0)
         SetTimer(notice, NoticeButtonId, TimerPeriod, nullptr);
+    return TRUE;
 }
 
-void OnPaint(HWND notice)
+// The answer is FALSE, as to every message the notice only reacts to.
+INT_PTR OnPaint(HWND notice)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(notice, &paint);
     if (!dc)
-        return;
+        return FALSE;
     NoticeBackground.DrawTo(dc, 0, 0);
 
     RECT client;
@@ -91,9 +93,10 @@ void OnPaint(HWND notice)
     SetTextColor(dc, TextColour);
     DrawTextInFont(dc, text, NoticeTextRect(client), DT_WORDBREAK);
     EndPaint(notice, &paint);
+    return FALSE;
 }
 
-void OnDrawButton(const DRAWITEMSTRUCT& item)
+void DrawButton(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
     HPEN pen = CreatePen(PS_SOLID, 1, OutlineColour);
@@ -112,7 +115,7 @@ void OnDrawButton(const DRAWITEMSTRUCT& item)
         DeleteObject(pen);
 }
 
-void OnTimer(HWND notice)
+INT_PTR OnTimer(HWND notice)
 {
     AutoCloseCountdown -= 1;
     if (AutoCloseCountdown > 0) {
@@ -122,6 +125,29 @@ void OnTimer(HWND notice)
     } else {
         PostMessageW(notice, WM_COMMAND, IDOK, 0);
     }
+    return FALSE;
+}
+
+INT_PTR OnDrawItem(const DRAWITEMSTRUCT* item)
+{
+    if (item && item->CtlID == static_cast<UINT>(NoticeButtonId))
+        DrawButton(*item);
+    return FALSE;
+}
+
+INT_PTR OnCommand(HWND notice, int id)
+{
+    if (id != IDOK && id != IDCANCEL)
+        return FALSE;
+    EndDialog(notice, id);
+    return TRUE;
+}
+
+INT_PTR OnClose(HWND notice)
+{
+    KillTimer(notice, NoticeButtonId);
+    EndDialog(notice, CloseResult);
+    return TRUE;
 }
 
 }  // namespace
@@ -130,32 +156,17 @@ INT_PTR CALLBACK NoticeDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitDialog(window);
-        return TRUE;
+        return OnInitDialog(window);
     case WM_PAINT:
-        OnPaint(window);
-        return FALSE;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item && item->CtlID == static_cast<UINT>(NoticeButtonId))
-            OnDrawButton(*item);
-        return FALSE;
-    }
-    case WM_COMMAND: {
-        int id = LOWORD(wParam);
-        if (id == IDOK || id == IDCANCEL) {
-            EndDialog(window, id);
-            return TRUE;
-        }
-        return FALSE;
-    }
+        return OnPaint(window);
+    case WM_DRAWITEM:
+        return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
     case WM_TIMER:
-        OnTimer(window);
-        return FALSE;
+        return OnTimer(window);
     case WM_CLOSE:
-        KillTimer(window, NoticeButtonId);
-        EndDialog(window, CloseResult);
-        return TRUE;
+        return OnClose(window);
     case WM_SIZE:
         return TRUE;
     default:
