@@ -46,6 +46,15 @@ protected:
     }
     void TearDown() override
     {
+        // The records were the test body's and have gone with it: the tree
+        // lets go of them here, or its destruction would store an edit
+        // still open into freed memory and draw from it.
+        if (OptionTreeState* state = OptionTreeStateOf(tree_)) {
+            state->items = nullptr;
+            state->itemCount = 0;
+            state->current = -1;
+            state->activeEditor = nullptr;
+        }
         DestroyWindow(tree_);
         PumpMessages(10);
     }
