@@ -5,6 +5,7 @@
 
 #include "optiontree/OptionModel.h"
 #include "optiontree/OptionTreeState.h"
+#include "platform/Gdi.h"
 #include "platform/MessageTable.h"
 #include "platform/WideCrt.h"
 #include "res/resource.h"
@@ -55,10 +56,10 @@ void MeasureRows(OptionTreeState* state)
 {
     TEXTMETRICW metrics = {};
     HDC dc = GetDC(state->hwnd);
-    HGDIOBJ old = state->fontBold ? SelectObject(dc, state->fontBold) : nullptr;
-    GetTextMetricsW(dc, &metrics);
-    if (old)
-        SelectObject(dc, old);
+    {
+        GdiSelection bold(dc, state->fontBold);
+        GetTextMetricsW(dc, &metrics);
+    }
     ReleaseDC(state->hwnd, dc);
     state->textHeight = metrics.tmHeight + 2;
     state->rowHeight =
@@ -134,18 +135,18 @@ int WidestCaption(OptionTreeState* state)
 {
     int widest = 0;
     HDC dc = GetDC(state->hwnd);
-    HGDIOBJ old = state->fontNormal ? SelectObject(dc, state->fontNormal) : nullptr;
-    for (int i = 0; i < state->itemCount; ++i) {
-        const OptionItem& item = state->items[i];
-        RECT bounds = {0, 0, 0, 0};
-        if (item.label && item.label[0])
-            DrawTextW(dc, item.label, -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
-        const int width = item.level * state->indent + bounds.right;
-        if (width > widest)
-            widest = width;
+    {
+        GdiSelection normal(dc, state->fontNormal);
+        for (int i = 0; i < state->itemCount; ++i) {
+            const OptionItem& item = state->items[i];
+            RECT bounds = {0, 0, 0, 0};
+            if (item.label && item.label[0])
+                DrawTextW(dc, item.label, -1, &bounds, DT_CALCRECT | DT_SINGLELINE);
+            const int width = item.level * state->indent + bounds.right;
+            if (width > widest)
+                widest = width;
+        }
     }
-    if (old)
-        SelectObject(dc, old);
     ReleaseDC(state->hwnd, dc);
     return widest;
 }
@@ -258,12 +259,6 @@ LRESULT OnSize(OptionTreeState* state, WPARAM, LPARAM size)
 
 // ---- Painting ----
 
-void FillWhite(HDC dc, const RECT& area)
-{
-    SetBkColor(dc, White);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &area, L"", 0, nullptr);
-}
-
 void DrawGlyph(OptionTreeState* state, HDC dc, int glyph, int x, UINT style)
 {
     ImageList_Draw(state->imageList, glyph, dc, x, MidY(*state) - state->glyphHeight / 2, style);
@@ -275,18 +270,18 @@ void DrawGroupRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool c
     const int right = ValueRight(*state);
     const int midY = MidY(*state);
     SetTextColor(dc, current ? GroupCaptionCurrent : GroupCaption);
-    if (state->fontBold)
-        SelectObject(dc, state->fontBold);
-    HPEN pen = CreatePen(PS_SOLID, 1, current ? Blue : Black);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    for (int offset = -2; offset <= 2; offset += 2) {
-        MoveToEx(dc, x0 + state->indent, midY + offset, nullptr);
-        LineTo(dc, right, midY + offset);
+    GdiSelection bold(dc, state->fontBold);
+    {
+        GdiSelection rule = SelectSolidPen(dc, current ? Blue : Black);
+        for (int offset = -2; offset <= 2; offset += 2) {
+            MoveToEx(dc, x0 + state->indent, midY + offset, nullptr);
+            LineTo(dc, right, midY + offset);
+        }
     }
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
     DrawGlyph(state, dc, IsExpanded(item) ? state->glyphExpanded : state->glyphCollapsed, x0,
               ILD_TRANSPARENT);
+    // Opaque on the white the row was filled with (the fill left it the
+    // background colour), so the caption interrupts the rule where it stands.
     RECT caption = {x0, 0, right - 5, state->rowHeight};
     DrawTextW(dc, item.label ? item.label : L"", -1, &caption,
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
@@ -314,15 +309,13 @@ void DrawValueRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool c
 {
     const int x0 = item.level * state->indent;
     const int valueX = ValueX(*state);
-    HFONT captionFont = item.changed == 1 ? state->fontBold : state->fontNormal;
-    if (captionFont)
-        SelectObject(dc, captionFont);
-    SetTextColor(dc, current ? Blue : Black);
-    RECT caption = {x0, 0, valueX - 3, state->rowHeight};
-    DrawTextW(dc, item.label ? item.label : L"", -1, &caption, DT_VCENTER | DT_SINGLELINE);
-
-    if (state->fontNormal)
-        SelectObject(dc, state->fontNormal);
+    {
+        GdiSelection captionFont(dc, item.changed == 1 ? state->fontBold : state->fontNormal);
+        SetTextColor(dc, current ? Blue : Black);
+        RECT caption = {x0, 0, valueX - 3, state->rowHeight};
+        DrawTextW(dc, item.label ? item.label : L"", -1, &caption, DT_VCENTER | DT_SINGLELINE);
+    }
+    GdiSelection valueFont(dc, state->fontNormal);
     SetTextColor(dc, Black);
     switch (item.kind) {
     case Check:
@@ -360,22 +353,19 @@ int DrawRow(OptionTreeState* state, HDC dc, int index, int y)
     if (state->clientWidth <= 0 || state->rowHeight <= 0)
         return item.visible ? state->rowHeight : 0;
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, state->clientWidth, state->rowHeight);
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-    RECT row = {0, 0, state->clientWidth, state->rowHeight};
-    FillWhite(memory, row);
-    if (item.visible) {
-        HGDIOBJ oldFont = GetCurrentObject(memory, OBJ_FONT);
+    {
+        GdiSelection bitmap(
+            memory, CreateCompatibleBitmap(dc, state->clientWidth, state->rowHeight),
+            GdiSelection::Owned);
+        RECT row = {0, 0, state->clientWidth, state->rowHeight};
+        FillSolid(memory, row, White);
         const bool current = index == state->current;
-        if (item.kind == Group)
+        if (item.visible && item.kind == Group)
             DrawGroupRow(state, memory, item, current);
-        else
+        else if (item.visible)
             DrawValueRow(state, memory, item, current);
-        SelectObject(memory, oldFont);
+        BitBlt(dc, 0, y, state->clientWidth, state->rowHeight, memory, 0, 0, SRCCOPY);
     }
-    BitBlt(dc, 0, y, state->clientWidth, state->rowHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
     DeleteDC(memory);
     return item.visible ? state->rowHeight : 0;
 }
@@ -390,7 +380,7 @@ void Paint(OptionTreeState* state)
         return;
     RECT client = {0, 0, state->clientWidth, state->clientHeight};
     if (!state->items || state->itemCount <= 0) {
-        FillWhite(dc, client);
+        FillSolid(dc, client, White);
         EndPaint(state->hwnd, &paint);
         return;
     }
@@ -404,7 +394,7 @@ void Paint(OptionTreeState* state)
     }
     if (y < state->clientHeight) {
         RECT below = {0, y, state->clientWidth, state->clientHeight};
-        FillWhite(dc, below);
+        FillSolid(dc, below, White);
     }
     EndPaint(state->hwnd, &paint);
 }

@@ -3,6 +3,7 @@
 #include "app/CaptureRun.h"
 #include "app/Settings.h"
 #include "output/NoticeLayout.h"
+#include "platform/Gdi.h"
 #include "res/resource.h"
 
 int AutoCloseCountdown = NoticeCountdownStart;
@@ -27,35 +28,11 @@ HFONT CreateNoticeFont()
     return CreateFontIndirectW(&font);
 }
 
-// Selects a font into a device context for the life of the object.
-class FontSelection {
-public:
-    FontSelection(HDC dc, HFONT font) : dc_(dc), previous_(font ? SelectObject(dc, font) : nullptr)
-    {
-    }
-    ~FontSelection()
-    {
-        if (previous_)
-            SelectObject(dc_, previous_);
-    }
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
 void DrawTextInFont(HDC dc, const WCHAR* text, RECT rect, UINT format)
 {
-    HFONT font = CreateNoticeFont();
-    {
-        FontSelection selection(dc, font);
-        SetBkMode(dc, TRANSPARENT);
-        DrawTextW(dc, text, -1, &rect, format);
-    }
-    if (font)
-        DeleteObject(font);
+    GdiSelection font(dc, CreateNoticeFont(), GdiSelection::Owned);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text, -1, &rect, format);
 }
 
 INT_PTR OnInitDialog(HWND notice)
@@ -99,20 +76,14 @@ INT_PTR OnPaint(HWND notice)
 void DrawButton(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
-    HPEN pen = CreatePen(PS_SOLID, 1, OutlineColour);
-    if (pen) {
-        HGDIOBJ previousPen = SelectObject(dc, pen);
+    if (GdiSelection outline = SelectSolidPen(dc, OutlineColour))
         Rectangle(dc, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
-        SelectObject(dc, previousPen);
-    }
     DrawBitmapResource(IDB_NOTICE_BUTTON, dc, item.rcItem);
 
     // The text colour is the one the button's device context comes with.
     WCHAR text[NoticeTextCapacity];
     GetWindowTextW(item.hwndItem, text, NoticeTextCapacity);
     DrawTextInFont(dc, text, item.rcItem, DT_CENTER | DT_VCENTER);
-    if (pen)
-        DeleteObject(pen);
 }
 
 INT_PTR OnTimer(HWND notice)
@@ -186,10 +157,11 @@ void DrawBitmapResource(int id, HDC dc, const RECT& rect)
         return;
     HDC memory = CreateCompatibleDC(dc);
     if (memory) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0,
-               0, SRCCOPY);
-        SelectObject(memory, previous);
+        {
+            GdiSelection face(memory, bitmap);
+            BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   memory, 0, 0, SRCCOPY);
+        }
         DeleteDC(memory);
     }
     DeleteObject(bitmap);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/Gdi.h"
 #include "platform/MessageTable.h"
 #include "platform/ShellDialog.h"
 
@@ -13,11 +14,8 @@ const UINT_PTR ShellDialogSubclassId = 0x7A5C;
 // default handling never acts on it.
 const LRESULT HTOKBUTTON = 0x70;
 
-const COLORREF TitleTopColour = RGB(16, 64, 160);
-const COLORREF TitleBottomColour = RGB(4, 28, 96);
-const COLORREF TitleTextColour = RGB(255, 255, 255);
-const COLORREF OkFaceColour = RGB(255, 255, 255);
-const COLORREF OkTextColour = RGB(16, 64, 160);
+// The title strip's and the menu bar's height at 96 dpi: the handheld's own.
+const int BarPixelsAt96Dpi = 26;
 
 // Made by SHInitDialog and handed to the subclass with the window; the
 // subclass frees it at WM_NCDESTROY.
@@ -25,6 +23,10 @@ struct ShellDialog {
     DWORD flags;
     bool okButton;
     bool okPressed;
+    // The screen's dots per inch, read at SHInitDialog: the strip is measured
+    // on every hit test, and on this platform the DPI stays what it was when
+    // the process started (a change of screen alters its size only).
+    int dpi;
 };
 
 // The dialog's record hangs in a window property as well as in the
@@ -37,56 +39,70 @@ ShellDialog* ShellDialogOf(HWND hDlg)
     return static_cast<ShellDialog*>(GetPropW(hDlg, ShellDialogProperty));
 }
 
-int ScaledPixels(int pixelsAt96Dpi)
+int ScreenDpi()
 {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen)
         ReleaseDC(nullptr, screen);
-    return MulDiv(pixelsAt96Dpi, dpi > 0 ? dpi : 96, 96);
+    return dpi > 0 ? dpi : 96;
+}
+
+int ScaledPixels(const ShellDialog& shell, int pixelsAt96Dpi)
+{
+    return MulDiv(pixelsAt96Dpi, shell.dpi, 96);
 }
 
 // The title strip in window coordinates (origin at the window's top left).
-RECT TitleRect(HWND hDlg)
+RECT TitleRect(HWND hDlg, const ShellDialog& shell)
 {
     RECT window;
     GetWindowRect(hDlg, &window);
-    RECT title = {0, 0, window.right - window.left, ShellBarHeight()};
+    RECT title = {0, 0, window.right - window.left, ScaledPixels(shell, BarPixelsAt96Dpi)};
     return title;
 }
 
 // The ok button within the title strip, in window coordinates.
-RECT OkRect(HWND hDlg)
+RECT OkRect(HWND hDlg, const ShellDialog& shell)
 {
-    RECT title = TitleRect(hDlg);
-    int height = title.bottom - ScaledPixels(6);
-    int width = ScaledPixels(30);
-    int margin = ScaledPixels(4);
+    RECT title = TitleRect(hDlg, shell);
+    int height = title.bottom - ScaledPixels(shell, 6);
+    int width = ScaledPixels(shell, 30);
+    int margin = ScaledPixels(shell, 4);
     RECT ok = {title.right - margin - width, (title.bottom - height) / 2, title.right - margin,
                (title.bottom - height) / 2 + height};
     return ok;
 }
 
-void DrawOkButton(HDC dc, const RECT& ok, bool pressed, HFONT font)
+void DrawOkButton(HDC dc, const RECT& ok, bool pressed, int fontHeight)
 {
-    COLORREF face = pressed ? OkTextColour : OkFaceColour;
-    COLORREF text = pressed ? OkFaceColour : OkTextColour;
-    HBRUSH brush = CreateSolidBrush(face);
-    HPEN pen = CreatePen(PS_SOLID, 1, OkFaceColour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    int corner = (ok.bottom - ok.top);
-    RoundRect(dc, ok.left, ok.top, ok.right, ok.bottom, corner, corner);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
-
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    COLORREF face = pressed ? ShellColours.accent : ShellColours.onAccent;
+    COLORREF text = pressed ? ShellColours.onAccent : ShellColours.accent;
+    {
+        GdiSelection brush = SelectSolidBrush(dc, face);
+        GdiSelection pen = SelectSolidPen(dc, ShellColours.onAccent);
+        int corner = (ok.bottom - ok.top);
+        RoundRect(dc, ok.left, ok.top, ok.right, ok.bottom, corner, corner);
+    }
+    GdiSelection font(dc, CreateShellFont(fontHeight), GdiSelection::Owned);
     SetTextColor(dc, text);
-    RECT label = ok;
-    DrawTextW(dc, L"ok", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
+    RECT area = ok;
+    DrawTextW(dc, L"ok", -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void DrawTitleText(HWND hDlg, const ShellDialog& shell, HDC dc, const RECT& title)
+{
+    GdiSelection font(dc, CreateShellFont(ScaledPixels(shell, 13)), GdiSelection::Owned);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ShellColours.onAccent);
+    WCHAR caption[128];
+    GetWindowTextW(hDlg, caption, ARRAYSIZE(caption));
+    RECT text = title;
+    text.left += ScaledPixels(shell, 6);
+    if (shell.okButton)
+        text.right = OkRect(hDlg, shell).left - ScaledPixels(shell, 4);
+    DrawTextW(dc, caption, -1, &text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 void PaintTitle(HWND hDlg, const ShellDialog& shell)
@@ -94,29 +110,11 @@ void PaintTitle(HWND hDlg, const ShellDialog& shell)
     HDC dc = GetWindowDC(hDlg);
     if (!dc)
         return;
-    RECT title = TitleRect(hDlg);
-    FillVerticalGradient(dc, title, TitleTopColour, TitleBottomColour);
-
-    HFONT font = CreateShellFont(ScaledPixels(13));
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TitleTextColour);
-    WCHAR caption[128];
-    GetWindowTextW(hDlg, caption, ARRAYSIZE(caption));
-    RECT text = title;
-    text.left += ScaledPixels(6);
+    RECT title = TitleRect(hDlg, shell);
+    FillVerticalGradient(dc, title, ShellColours.accent, ShellColours.accentDeep);
+    DrawTitleText(hDlg, shell, dc, title);
     if (shell.okButton)
-        text.right = OkRect(hDlg).left - ScaledPixels(4);
-    DrawTextW(dc, caption, -1, &text,
-              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-    SelectObject(dc, oldFont);
-
-    if (shell.okButton) {
-        HFONT okFont = CreateShellFont(ScaledPixels(12));
-        DrawOkButton(dc, OkRect(hDlg), shell.okPressed, okFont);
-        DeleteObject(okFont);
-    }
-    DeleteObject(font);
+        DrawOkButton(dc, OkRect(hDlg, shell), shell.okPressed, ScaledPixels(shell, 12));
     ReleaseDC(hDlg, dc);
 }
 
@@ -139,12 +137,12 @@ void SetOkPressed(HWND hDlg, ShellDialog& shell, bool pressed)
 // ---- The subclass procedure ----
 
 // The client area starts below the title strip.
-LRESULT OnNcCalcSize(HWND hDlg, ShellDialog&, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT OnNcCalcSize(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
     RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                           : *reinterpret_cast<RECT*>(lParam);
-    client.top += ShellBarHeight();
+    client.top += ScaledPixels(shell, BarPixelsAt96Dpi);
     if (client.top > client.bottom)
         client.top = client.bottom;
     return result;
@@ -162,9 +160,9 @@ LRESULT OnFrameDrawn(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam,
 LRESULT OnNcHitTest(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
 {
     POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg), p))
+    if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg, shell), p))
         return HTOKBUTTON;
-    if (InWindowRect(hDlg, TitleRect(hDlg), p))
+    if (InWindowRect(hDlg, TitleRect(hDlg, shell), p))
         return HTBORDER;  // the handheld's dialog does not move
     return DefSubclassProc(hDlg, message, wParam, lParam);
 }
@@ -244,7 +242,7 @@ LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPA
 
 int ShellBarHeight()
 {
-    return ScaledPixels(26);
+    return MulDiv(BarPixelsAt96Dpi, ScreenDpi(), 96);
 }
 
 RECT ShellOkButtonRect(HWND hDlg)
@@ -253,7 +251,7 @@ RECT ShellOkButtonRect(HWND hDlg)
     ShellDialog* shell = ShellDialogOf(hDlg);
     if (!shell || !shell->okButton)
         return none;
-    RECT ok = OkRect(hDlg);
+    RECT ok = OkRect(hDlg, *shell);
     RECT window;
     GetWindowRect(hDlg, &window);
     OffsetRect(&ok, window.left, window.top);
@@ -297,6 +295,7 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
         SetPropW(hDlg, ShellDialogProperty, shell);
     }
     shell->flags = info->dwFlags;
+    shell->dpi = ScreenDpi();
     LONG_PTR exStyle = GetWindowLongPtrW(hDlg, GWL_EXSTYLE);
     shell->okButton = (info->dwFlags & SHIDIF_DONEBUTTON) ||
                       (static_cast<DWORD>(exStyle) & WS_EX_CAPTIONOKBTN);
@@ -325,19 +324,4 @@ HFONT CreateShellFont(int pixelHeight)
     return CreateFontW(-pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-}
-
-void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
-{
-    int height = area.bottom - area.top;
-    for (int y = 0; y < height; ++y) {
-        int span = height > 1 ? height - 1 : 1;
-        COLORREF colour = RGB(GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / span,
-                              GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / span,
-                              GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / span);
-        HBRUSH brush = CreateSolidBrush(colour);
-        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
-        FillRect(dc, &line, brush);
-        DeleteObject(brush);
-    }
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "platform/AygShell.h"
+#include "platform/Gdi.h"
 #include "platform/MenuBarTemplate.h"
 #include "platform/MessageTable.h"
 #include "platform/ShellDialog.h"
@@ -19,13 +20,6 @@ const int MaxLabel = 64;
 // activation that brought it there has run its course, and the bar can
 // hand it on.
 const UINT MBM_RETURNACTIVATION = WM_USER + 1;
-
-const COLORREF BarTopColour = RGB(232, 236, 244);
-const COLORREF BarBottomColour = RGB(200, 208, 224);
-const COLORREF BarLineColour = RGB(120, 130, 150);
-const COLORREF KeyTextColour = RGB(0, 0, 0);
-const COLORREF KeyPressedColour = RGB(16, 64, 160);
-const COLORREF KeyPressedTextColour = RGB(255, 255, 255);
 
 struct MenuBar {
     HWND owner;
@@ -103,16 +97,17 @@ RECT KeyRect(HWND bar, const MenuBar& state, int index)
 // A small triangle pointing up: this key opens a menu above the bar.
 void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
 {
-    HBRUSH brush = CreateSolidBrush(colour);
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
+    GdiSelection brush = SelectSolidBrush(dc, colour);
+    GdiSelection pen = SelectSolidPen(dc, colour);
     POINT mark[3] = {{x, middleY + 2}, {x + 6, middleY + 2}, {x + 3, middleY - 1}};
     Polygon(dc, mark, 3);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
+}
+
+void DrawLine(HDC dc, POINT from, POINT to, COLORREF colour)
+{
+    GdiSelection pen = SelectSolidPen(dc, colour);
+    MoveToEx(dc, from.x, from.y, nullptr);
+    LineTo(dc, to.x, to.y);
 }
 
 void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
@@ -121,14 +116,11 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     RECT key = KeyRect(bar, state, index);
     key.top += 1;  // below the bar's top line
     bool pressed = state.pressed == index;
-    if (pressed) {
-        HBRUSH brush = CreateSolidBrush(KeyPressedColour);
-        FillRect(dc, &key, brush);
-        DeleteObject(brush);
-    }
+    if (pressed)
+        FillSolid(dc, key, ShellColours.accent);
     bool enabled = (button.state & TBSTATE_ENABLED) != 0;
-    COLORREF text = pressed ? KeyPressedTextColour
-                            : (enabled ? KeyTextColour : GetSysColor(COLOR_GRAYTEXT));
+    COLORREF text = pressed ? ShellColours.onAccent
+                            : (enabled ? ShellColours.keyLabel : GetSysColor(COLOR_GRAYTEXT));
     SetTextColor(dc, text);
 
     const WCHAR* label = state.labels[index];
@@ -142,14 +134,8 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     if (hasPopup)
         DrawPopupMark(dc, x + extent.cx + 4, middle, text);
 
-    if (index > 0) {  // a divider between keys
-        HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        MoveToEx(dc, key.left, key.top + 4, nullptr);
-        LineTo(dc, key.left, key.bottom - 4);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
-    }
+    if (index > 0)  // a divider between keys
+        DrawLine(dc, {key.left, key.top + 4}, {key.left, key.bottom - 4}, ShellColours.barLine);
 }
 
 LRESULT OnPaint(HWND bar, MenuBar& state, WPARAM, LPARAM)
@@ -158,25 +144,17 @@ LRESULT OnPaint(HWND bar, MenuBar& state, WPARAM, LPARAM)
     HDC dc = BeginPaint(bar, &paint);
     RECT client;
     GetClientRect(bar, &client);
-    if (state.customBackground) {
-        HBRUSH brush = CreateSolidBrush(state.background);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-    } else {
-        FillVerticalGradient(dc, client, BarTopColour, BarBottomColour);
+    if (state.customBackground)
+        FillSolid(dc, client, state.background);
+    else
+        FillVerticalGradient(dc, client, ShellColours.barTop, ShellColours.barBottom);
+    DrawLine(dc, {0, 0}, {client.right, 0}, ShellColours.barLine);
+    {
+        GdiSelection font(dc, state.font);
+        SetBkMode(dc, TRANSPARENT);
+        for (int i = 0; i < state.layout.buttonCount; ++i)
+            PaintKey(dc, bar, state, i);
     }
-    HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    MoveToEx(dc, 0, 0, nullptr);
-    LineTo(dc, client.right, 0);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-
-    HGDIOBJ oldFont = SelectObject(dc, state.font);
-    SetBkMode(dc, TRANSPARENT);
-    for (int i = 0; i < state.layout.buttonCount; ++i)
-        PaintKey(dc, bar, state, i);
-    SelectObject(dc, oldFont);
     EndPaint(bar, &paint);
     return 0;
 }
