@@ -28,13 +28,6 @@ int RowAt(const OptionTreeState* state, int y, int& top)
     return -1;
 }
 
-void SetScrollPosition(OptionTreeState* state, int position)
-{
-    SCROLLINFO bar = ScrollInfo(SIF_POS);
-    bar.nPos = position;
-    SetScrollInfo(state->hwnd, SB_VERT, &bar, TRUE);
-}
-
 int ScrollPosition(OptionTreeState* state)
 {
     SCROLLINFO bar = ScrollInfo(SIF_POS);
@@ -156,12 +149,26 @@ void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int cli
         wanted = state->scrollPos - state->rowHeight;
     else
         return;
-    SetScrollPosition(state, wanted);
-    const int position = ScrollPosition(state);
+    ScrollTo(state, wanted, false);
+    InvalidateRect(state->hwnd, nullptr, FALSE);
+}
+
+void ScrollTo(OptionTreeState* state, SCROLLINFO bar, BOOL redrawBar, bool movePixels)
+{
+    bar.fMask |= SIF_POS;
+    SetScrollInfo(state->hwnd, SB_VERT, &bar, redrawBar);
+    const int position = ScrollPosition(state);  // as the bar clamped it
     const int old = state->scrollPos;
     state->scrollPos = position;
-    ScrollBy(state, old - position, false);
-    InvalidateRect(state->hwnd, nullptr, FALSE);
+    if (position != old)
+        ScrollBy(state, old - position, movePixels);
+}
+
+void ScrollTo(OptionTreeState* state, int position, bool movePixels)
+{
+    SCROLLINFO bar = ScrollInfo(SIF_POS);
+    bar.nPos = position;
+    ScrollTo(state, bar, TRUE, movePixels);
 }
 
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
@@ -228,11 +235,7 @@ LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM)
     default:
         break;
     }
-    SetScrollPosition(state, position);
-    const int clamped = ScrollPosition(state);
-    state->scrollPos = clamped;
-    if (clamped != old)
-        ScrollBy(state, old - clamped, true);
+    ScrollTo(state, position, true);
     return 0;
 }
 

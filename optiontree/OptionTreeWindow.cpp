@@ -211,20 +211,12 @@ void Layout(OptionTreeState* state, int width, int height)
     const int total = state->rowHeight * VisibleCount(state->items, state->itemCount);
     // The position is kept where it was, as far as the new range allows, so
     // that the bar and scrollPos always agree.
-    SCROLLINFO bar = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL);
+    SCROLLINFO bar = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL);
     bar.nMin = 0;
     bar.nMax = total;
     bar.nPage = height > 0 ? height : 0;
     bar.nPos = state->scrollPos;
-    SetScrollInfo(state->hwnd, SB_VERT, &bar, FALSE);
-    bar.fMask = SIF_POS;
-    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
-        bar.nPos = 0;
-    if (bar.nPos != state->scrollPos) {
-        const int old = state->scrollPos;
-        state->scrollPos = bar.nPos;
-        ScrollBy(state, old - bar.nPos, false);
-    }
+    ScrollTo(state, bar, FALSE, false);
     if (state->activeEditor) {
         // A resize moves the value column; the editor keeps its row.
         RECT place;
