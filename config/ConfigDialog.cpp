@@ -97,6 +97,26 @@ SIZE ClientSize(HWND hDlg)
     return size;
 }
 
+void PlaceChild(HWND child, const RECT& place)
+{
+    SetWindowPos(child, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The tab control over the whole client area, and the pages in its display
+// rectangle as ComputeConfigLayout places them.
+void LayOutPages(HWND hDlg)
+{
+    Dialog.laidOutFor = ClientSize(hDlg);
+    const RECT client = {0, 0, Dialog.laidOutFor.cx, Dialog.laidOutFor.cy};
+    PlaceChild(Dialog.tab, client);
+    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
+    PlaceChild(Dialog.aboutText, layout.aboutText);
+    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceChild(Dialog.tree, layout.tree);
+}
+
 void CreateMenuBar(HWND hDlg)
 {
     SHMENUBARINFO bar = {};
@@ -122,11 +142,9 @@ BOOL OnInitDialog(HWND hDlg)
     LoadSettings();
     WriteSettingsToItems();
 
-    RECT client;
-    GetClientRect(hDlg, &client);
-    Dialog.laidOutFor = ClientSize(hDlg);
-    Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, client.right,
-                                 client.bottom, hDlg, nullptr, AppInstance, nullptr);
+    // Made without a size: LayOutPages places them, here and on a change of size.
+    Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, 0, 0, hDlg,
+                                 nullptr, AppInstance, nullptr);
     UseDialogFont(hDlg, Dialog.tab);
     SetWindowSubclass(Dialog.tab, TabPageSubclass, TabPageSubclassId, 0);
     InsertTab(Dialog.tab, SettingsPage, L"Настройки");
@@ -135,21 +153,14 @@ BOOL OnInitDialog(HWND hDlg)
     Dialog.icon = GetDlgItem(hDlg, IDC_CONFIG_ICON);
     ShowWindow(Dialog.icon, SW_HIDE);
 
-    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
-    const RECT& about = layout.aboutText;
-    Dialog.aboutText = CreateWindowExW(0, L"static", ConfigAboutText, WS_CHILD, about.left,
-                                       about.top, about.right - about.left,
-                                       about.bottom - about.top, Dialog.tab, nullptr,
-                                       AppInstance, nullptr);
+    Dialog.aboutText = CreateWindowExW(0, L"static", ConfigAboutText, WS_CHILD, 0, 0, 0, 0,
+                                       Dialog.tab, nullptr, AppInstance, nullptr);
     UseDialogFont(hDlg, Dialog.aboutText);
-    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
 
     RegisterOptionTreeClass();
-    const RECT& tree = layout.tree;
-    Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, tree.left, tree.top,
-                                  tree.right - tree.left, tree.bottom - tree.top, Dialog.tab,
-                                  nullptr, AppInstance, nullptr);
+    Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, 0, 0, 0, 0,
+                                  Dialog.tab, nullptr, AppInstance, nullptr);
+    LayOutPages(hDlg);
     ShowWindow(Dialog.tree, SW_SHOW);
 
     SendMessageW(hDlg, CFGM_FILLTREE, 0, 0);
@@ -159,9 +170,9 @@ BOOL OnInitDialog(HWND hDlg)
     return TRUE;
 }
 
-// The pages are laid out once at set-up; should the screen change size
-// (a handheld turned on its side), the shell layer resizes the dialog and
-// the pages follow here, by the same rules.
+// The pages are laid out at set-up; should the screen change size (a
+// handheld turned on its side), the shell layer resizes the dialog and the
+// pages follow here, by the same rules.
 BOOL OnSize(HWND hDlg)
 {
     if (!Dialog.tab || GetParent(Dialog.tab) != hDlg)
@@ -169,17 +180,7 @@ BOOL OnSize(HWND hDlg)
     SIZE size = ClientSize(hDlg);
     if (size.cx == Dialog.laidOutFor.cx && size.cy == Dialog.laidOutFor.cy)
         return FALSE;
-    Dialog.laidOutFor = size;
-    SetWindowPos(Dialog.tab, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
-    const RECT& about = layout.aboutText;
-    SetWindowPos(Dialog.aboutText, nullptr, about.left, about.top, about.right - about.left,
-                 about.bottom - about.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT& tree = layout.tree;
-    SetWindowPos(Dialog.tree, nullptr, tree.left, tree.top, tree.right - tree.left,
-                 tree.bottom - tree.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOutPages(hDlg);
     InvalidateRect(hDlg, nullptr, TRUE);
     return FALSE;  // the default handling has its turn as well
 }
