@@ -130,19 +130,11 @@ void CreateMenuBar(HWND hDlg)
     Dialog.menuBar = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
 }
 
-BOOL OnInitDialog(HWND hDlg)
+// The tab control with its two pages, the icon hidden until its page is
+// chosen. Made without a size: LayOutPages places them, at set-up and on a
+// change of size.
+void CreatePages(HWND hDlg)
 {
-    Dialog = ConfigDialogState{};
-
-    SHINITDLGINFO shell = {SHIDIM_FLAGS, hDlg, ConfigDialogShellFlags};
-    SHInitDialog(&shell);
-    CreateMenuBar(hDlg);
-
-    SetSettingDefaults();
-    LoadSettings();
-    WriteSettingsToItems();
-
-    // Made without a size: LayOutPages places them, here and on a change of size.
     Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, 0, 0, hDlg,
                                  nullptr, AppInstance, nullptr);
     UseDialogFont(hDlg, Dialog.tab);
@@ -160,6 +152,21 @@ BOOL OnInitDialog(HWND hDlg)
     RegisterOptionTreeClass();
     Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, 0, 0, 0, 0,
                                   Dialog.tab, nullptr, AppInstance, nullptr);
+}
+
+BOOL OnInitDialog(HWND hDlg)
+{
+    Dialog = ConfigDialogState{};
+
+    SHINITDLGINFO shell = {SHIDIM_FLAGS, hDlg, ConfigDialogShellFlags};
+    SHInitDialog(&shell);
+    CreateMenuBar(hDlg);
+
+    SetSettingDefaults();
+    LoadSettings();
+    WriteSettingsToItems();
+
+    CreatePages(hDlg);
     LayOutPages(hDlg);
     ShowWindow(Dialog.tree, SW_SHOW);
 

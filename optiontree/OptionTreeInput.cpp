@@ -36,6 +36,30 @@ int ScrollPosition(OptionTreeState* state)
     return bar.nPos;
 }
 
+// Where a scroll-bar code asks the position to go: one pixel a line, the
+// page a page.
+int WantedScrollPosition(UINT code, const SCROLLINFO& bar)
+{
+    switch (code) {
+    case SB_LINEUP:
+        return bar.nPos - 1;
+    case SB_LINEDOWN:
+        return bar.nPos + 1;
+    case SB_PAGEUP:
+        return bar.nPos - static_cast<int>(bar.nPage);
+    case SB_PAGEDOWN:
+        return bar.nPos + static_cast<int>(bar.nPage);
+    case SB_THUMBTRACK:
+        return bar.nTrackPos;
+    case SB_TOP:
+        return bar.nMin;
+    case SB_BOTTOM:
+        return bar.nMax;
+    default:  // SB_THUMBPOSITION, SB_ENDSCROLL
+        return bar.nPos;
+    }
+}
+
 void OpenEditor(OptionTreeState* state, int top, WPARAM keyFlags, int clickX, int clickY)
 {
     HWND editor = state->editor;
@@ -206,36 +230,8 @@ void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
 LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM)
 {
     SCROLLINFO bar = ScrollInfo(SIF_ALL);
-    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
-        return 0;
-    const int old = bar.nPos;
-    int position = old;
-    switch (LOWORD(code)) {
-    case SB_LINEUP:
-        position = old - 1;
-        break;
-    case SB_LINEDOWN:
-        position = old + 1;
-        break;
-    case SB_PAGEUP:
-        position = old - static_cast<int>(bar.nPage);
-        break;
-    case SB_PAGEDOWN:
-        position = old + static_cast<int>(bar.nPage);
-        break;
-    case SB_THUMBTRACK:
-        position = bar.nTrackPos;
-        break;
-    case SB_TOP:
-        position = bar.nMin;
-        break;
-    case SB_BOTTOM:
-        position = bar.nMax;
-        break;
-    default:
-        break;
-    }
-    ScrollTo(state, position, true);
+    if (GetScrollInfo(state->hwnd, SB_VERT, &bar))
+        ScrollTo(state, WantedScrollPosition(LOWORD(code), bar), true);
     return 0;
 }
 

@@ -80,11 +80,11 @@ LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM);
 LRESULT OnGetDlgCode(OptionTreeState* state, WPARAM, LPARAM message);
 void OnKey(OptionTreeState* state, UINT key);  // WM_KEYDOWN and WM_HOTKEY
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY);
-// Every change of the scroll position goes through ScrollTo, as every one
-// of treeview.c's goes through TREEVIEW_SetFirstVisible: the bar takes the
-// wanted position (bar.nPos, with whatever else bar sets) and clamps it,
-// scrollPos becomes what the bar holds, and when that moved, ScrollBy moves
-// the content by the difference.
+// Every change of the scroll position goes through ScrollTo, so that the
+// bar and scrollPos never disagree: the bar takes the wanted position
+// (bar.nPos, with whatever else bar sets) and clamps it, scrollPos becomes
+// what the bar holds, and when that moved, ScrollBy moves the content by
+// the difference.
 void ScrollTo(OptionTreeState* state, SCROLLINFO bar, BOOL redrawBar, bool movePixels);
 void ScrollTo(OptionTreeState* state, int position, bool movePixels);  // the bar redrawn
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels);

@@ -38,6 +38,20 @@ int AddGlyph(OptionTreeState* state, int resourceId, int size)
     return index;
 }
 
+void LoadGlyphs(OptionTreeState* state)
+{
+    const int cx = GetSystemMetrics(SM_CXSMICON);
+    const int cy = GetSystemMetrics(SM_CYSMICON);
+    state->imageList = ImageList_Create(cx, cx, ILC_MASK, 5, 10);
+    state->indent = state->glyphWidth = cx;
+    state->glyphHeight = cy;
+    state->glyphCollapsed = AddGlyph(state, IDI_GLYPH_COLLAPSED, cx);
+    state->glyphExpanded = AddGlyph(state, IDI_GLYPH_EXPANDED, cx);
+    state->glyphUnchecked = AddGlyph(state, IDI_GLYPH_UNCHECKED, cx);
+    state->glyphChecked = AddGlyph(state, IDI_GLYPH_CHECKED, cx);
+    state->glyphDropDown = AddGlyph(state, IDI_GLYPH_DROPDOWN, cx);
+}
+
 void CreateFonts(OptionTreeState* state)
 {
     LOGFONTW font;
@@ -91,17 +105,7 @@ bool OnCreate(HWND hwnd)
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
 
     CreateFonts(state);
-
-    const int cx = GetSystemMetrics(SM_CXSMICON);
-    const int cy = GetSystemMetrics(SM_CYSMICON);
-    state->imageList = ImageList_Create(cx, cx, ILC_MASK, 5, 10);
-    state->indent = state->glyphWidth = cx;
-    state->glyphHeight = cy;
-    state->glyphCollapsed = AddGlyph(state, IDI_GLYPH_COLLAPSED, cx);
-    state->glyphExpanded = AddGlyph(state, IDI_GLYPH_EXPANDED, cx);
-    state->glyphUnchecked = AddGlyph(state, IDI_GLYPH_UNCHECKED, cx);
-    state->glyphChecked = AddGlyph(state, IDI_GLYPH_CHECKED, cx);
-    state->glyphDropDown = AddGlyph(state, IDI_GLYPH_DROPDOWN, cx);
+    LoadGlyphs(state);
 
     // Without its editor the control could not read an edit back, and a
     // commit would store an empty text: better not to exist at all.
@@ -297,22 +301,14 @@ void DrawUnderline(OptionTreeState* state, HDC dc)
     LineTo(dc, ValueRight(*state), y);
 }
 
-void DrawValueRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool current)
+void DrawValue(OptionTreeState* state, HDC dc, const OptionItem& item)
 {
-    const int x0 = item.level * state->indent;
-    const int valueX = ValueX(*state);
-    {
-        GdiSelection captionFont(dc, item.changed == 1 ? state->fontBold : state->fontNormal);
-        SetTextColor(dc, current ? Blue : Black);
-        RECT caption = {x0, 0, valueX - 3, state->rowHeight};
-        DrawTextW(dc, item.label ? item.label : L"", -1, &caption, DT_VCENTER | DT_SINGLELINE);
-    }
-    GdiSelection valueFont(dc, state->fontNormal);
+    GdiSelection font(dc, state->fontNormal);
     SetTextColor(dc, Black);
     switch (item.kind) {
     case Check:
-        DrawGlyph(state, dc, ItemFlag(item) ? state->glyphChecked : state->glyphUnchecked, valueX,
-                  ILD_NORMAL);
+        DrawGlyph(state, dc, ItemFlag(item) ? state->glyphChecked : state->glyphUnchecked,
+                  ValueX(*state), ILD_NORMAL);
         break;
     case Number: {
         WCHAR digits[33];
@@ -333,6 +329,17 @@ void DrawValueRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool c
     default:
         break;
     }
+}
+
+void DrawValueRow(OptionTreeState* state, HDC dc, const OptionItem& item, bool current)
+{
+    {
+        GdiSelection font(dc, item.changed == 1 ? state->fontBold : state->fontNormal);
+        SetTextColor(dc, current ? Blue : Black);
+        RECT caption = {item.level * state->indent, 0, ValueX(*state) - 3, state->rowHeight};
+        DrawTextW(dc, item.label ? item.label : L"", -1, &caption, DT_VCENTER | DT_SINGLELINE);
+    }
+    DrawValue(state, dc, item);
 }
 
 }  // namespace

@@ -238,6 +238,22 @@ LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPA
     return handler(hDlg, *reinterpret_cast<ShellDialog*>(data), message, wParam, lParam);
 }
 
+// The dialog's record, made and handed to a new subclass on the first
+// SHInitDialog; null when the subclass cannot be set.
+ShellDialog* AttachShellDialog(HWND hDlg)
+{
+    if (ShellDialog* shell = ShellDialogOf(hDlg))
+        return shell;
+    auto* shell = new ShellDialog{};
+    if (!SetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId,
+                           reinterpret_cast<DWORD_PTR>(shell))) {
+        delete shell;
+        return nullptr;
+    }
+    SetPropW(hDlg, ShellDialogProperty, shell);
+    return shell;
+}
+
 }  // namespace
 
 int ShellBarHeight()
@@ -283,17 +299,9 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
     if (!(info->dwMask & SHIDIM_FLAGS))
         return TRUE;
     HWND hDlg = info->hDlg;
-
-    ShellDialog* shell = ShellDialogOf(hDlg);
-    if (!shell) {
-        shell = new ShellDialog{};
-        if (!SetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId,
-                               reinterpret_cast<DWORD_PTR>(shell))) {
-            delete shell;
-            return FALSE;
-        }
-        SetPropW(hDlg, ShellDialogProperty, shell);
-    }
+    ShellDialog* shell = AttachShellDialog(hDlg);
+    if (!shell)
+        return FALSE;
     shell->flags = info->dwFlags;
     shell->dpi = ScreenDpi();
     LONG_PTR exStyle = GetWindowLongPtrW(hDlg, GWL_EXSTYLE);
