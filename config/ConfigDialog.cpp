@@ -97,6 +97,26 @@ SIZE ClientSize(HWND hDlg)
     return size;
 }
 
+void PlaceChild(HWND child, const RECT& place)
+{
+    SetWindowPos(child, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The tab control over the whole client area, and the pages in its display
+// rectangle as ComputeConfigLayout places them.
+void LayOutPages(HWND hDlg)
+{
+    Dialog.laidOutFor = ClientSize(hDlg);
+    const RECT client = {0, 0, Dialog.laidOutFor.cx, Dialog.laidOutFor.cy};
+    PlaceChild(Dialog.tab, client);
+    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
+    PlaceChild(Dialog.aboutText, layout.aboutText);
+    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceChild(Dialog.tree, layout.tree);
+}
+
 void CreateMenuBar(HWND hDlg)
 {
     SHMENUBARINFO bar = {};
@@ -110,7 +130,31 @@ void CreateMenuBar(HWND hDlg)
     Dialog.menuBar = SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
 }
 
-void SetUp(HWND hDlg)
+// The tab control with its two pages, the icon hidden until its page is
+// chosen. Made without a size: LayOutPages places them, at set-up and on a
+// change of size.
+void CreatePages(HWND hDlg)
+{
+    Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, 0, 0, hDlg,
+                                 nullptr, AppInstance, nullptr);
+    UseDialogFont(hDlg, Dialog.tab);
+    SetWindowSubclass(Dialog.tab, TabPageSubclass, TabPageSubclassId, 0);
+    InsertTab(Dialog.tab, SettingsPage, L"Настройки");
+    InsertTab(Dialog.tab, AboutPage, L"О программе");
+
+    Dialog.icon = GetDlgItem(hDlg, IDC_CONFIG_ICON);
+    ShowWindow(Dialog.icon, SW_HIDE);
+
+    Dialog.aboutText = CreateWindowExW(0, L"static", ConfigAboutText, WS_CHILD, 0, 0, 0, 0,
+                                       Dialog.tab, nullptr, AppInstance, nullptr);
+    UseDialogFont(hDlg, Dialog.aboutText);
+
+    RegisterOptionTreeClass();
+    Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, 0, 0, 0, 0,
+                                  Dialog.tab, nullptr, AppInstance, nullptr);
+}
+
+BOOL OnInitDialog(HWND hDlg)
 {
     Dialog = ConfigDialogState{};
 
@@ -122,67 +166,33 @@ void SetUp(HWND hDlg)
     LoadSettings();
     WriteSettingsToItems();
 
-    RECT client;
-    GetClientRect(hDlg, &client);
-    Dialog.laidOutFor = ClientSize(hDlg);
-    Dialog.tab = CreateWindowExW(0, WC_TABCONTROLW, L"", TabControlStyle, 0, 0, client.right,
-                                 client.bottom, hDlg, nullptr, AppInstance, nullptr);
-    UseDialogFont(hDlg, Dialog.tab);
-    SetWindowSubclass(Dialog.tab, TabPageSubclass, TabPageSubclassId, 0);
-    InsertTab(Dialog.tab, SettingsPage, L"Настройки");
-    InsertTab(Dialog.tab, AboutPage, L"О программе");
-
-    Dialog.icon = GetDlgItem(hDlg, IDC_CONFIG_ICON);
-    ShowWindow(Dialog.icon, SW_HIDE);
-
-    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
-    const RECT& about = layout.aboutText;
-    Dialog.aboutText = CreateWindowExW(0, L"static", ConfigAboutText, WS_CHILD, about.left,
-                                       about.top, about.right - about.left,
-                                       about.bottom - about.top, Dialog.tab, nullptr,
-                                       AppInstance, nullptr);
-    UseDialogFont(hDlg, Dialog.aboutText);
-    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-
-    RegisterOptionTreeClass();
-    const RECT& tree = layout.tree;
-    Dialog.tree = CreateWindowExW(0, OPTION_TREE_CLASS, L"", OptionTreeStyle, tree.left, tree.top,
-                                  tree.right - tree.left, tree.bottom - tree.top, Dialog.tab,
-                                  nullptr, AppInstance, nullptr);
+    CreatePages(hDlg);
+    LayOutPages(hDlg);
     ShowWindow(Dialog.tree, SW_SHOW);
 
     SendMessageW(hDlg, CFGM_FILLTREE, 0, 0);
     PostMessageW(hDlg, WM_SIZE, 0, 0);
     if (Dialog.tree)
         EnableNavKeys(Dialog.tree);
+    return TRUE;
 }
 
-// The pages are laid out once at set-up; should the screen change size
-// (a handheld turned on its side), the shell layer resizes the dialog and
-// the pages follow here, by the same rules.
-void RelayoutIfResized(HWND hDlg)
+// The pages are laid out at set-up; should the screen change size (a
+// handheld turned on its side), the shell layer resizes the dialog and the
+// pages follow here, by the same rules.
+BOOL OnSize(HWND hDlg)
 {
     if (!Dialog.tab || GetParent(Dialog.tab) != hDlg)
-        return;
+        return FALSE;
     SIZE size = ClientSize(hDlg);
     if (size.cx == Dialog.laidOutFor.cx && size.cy == Dialog.laidOutFor.cy)
-        return;
-    Dialog.laidOutFor = size;
-    SetWindowPos(Dialog.tab, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
-    const RECT& about = layout.aboutText;
-    SetWindowPos(Dialog.aboutText, nullptr, about.left, about.top, about.right - about.left,
-                 about.bottom - about.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT& tree = layout.tree;
-    SetWindowPos(Dialog.tree, nullptr, tree.left, tree.top, tree.right - tree.left,
-                 tree.bottom - tree.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return FALSE;
+    LayOutPages(hDlg);
     InvalidateRect(hDlg, nullptr, TRUE);
+    return FALSE;  // the default handling has its turn as well
 }
 
-BOOL FillTree(HWND hDlg)
+BOOL OnFillTree(HWND hDlg)
 {
     SendMessageW(Dialog.tree, OTM_SETITEMS, reinterpret_cast<WPARAM>(ConfigItems),
                  ConfigTreeItemCount());
@@ -200,7 +210,15 @@ void SwitchPage()
     ShowWindow(Dialog.icon, page == AboutPage ? SW_SHOW : SW_HIDE);
 }
 
-void Confirm(HWND hDlg)
+BOOL OnNotify(const NMHDR* header)
+{
+    if (header && header->hwndFrom == Dialog.tab &&
+        header->code == static_cast<UINT>(TCN_SELCHANGE))
+        SwitchPage();
+    return FALSE;
+}
+
+void OnOk(HWND hDlg)
 {
     if (OptionTreeState* tree = Dialog.tree ? OptionTreeStateOf(Dialog.tree) : nullptr)
         CommitEdit(tree);
@@ -219,7 +237,7 @@ void Confirm(HWND hDlg)
     EndDialog(hDlg, ConfigEndOk);
 }
 
-void CreateLaunchShortcuts()
+void OnCreateShortcuts()
 {
     if (CreateShortcuts(false)) {
         ScreenFittedMessageBoxes fitted;
@@ -231,13 +249,13 @@ BOOL OnCommand(HWND hDlg, WORD command)
 {
     switch (command) {
     case IDOK:
-        Confirm(hDlg);
+        OnOk(hDlg);
         return TRUE;
     case IDCANCEL:
         EndDialog(hDlg, ConfigEndCancel);
         return TRUE;
     case IDC_CREATE_SHORTCUTS:
-        CreateLaunchShortcuts();
+        OnCreateShortcuts();
         return TRUE;
     default:  // IDC_SOFTKEY_MENU too: the bar opens its menu itself
         return FALSE;
@@ -254,52 +272,63 @@ void SetNavKeys(bool enabled)
         DisableNavKeys(Dialog.tree);
 }
 
+BOOL OnActivate(WORD activation)
+{
+    SetNavKeys(activation == WA_ACTIVE || activation == WA_CLICKACTIVE);
+    return TRUE;
+}
+
+// The soft-key menu's loop: Up and Down are the menu's while it is open.
+BOOL OnMenuLoop(bool entering)
+{
+    SetNavKeys(!entering);
+    return TRUE;
+}
+
+// The icon stands on the tab page, which is window-coloured, not on a
+// square of dialog colour.
+INT_PTR OnCtlColorStatic(HDC dc, HWND control)
+{
+    if (control != Dialog.icon || !Dialog.icon)
+        return FALSE;
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+BOOL OnClose(HWND hDlg)
+{
+    if (Dialog.menuBar) {
+        DestroyWindow(Dialog.menuBar);
+        Dialog.menuBar = nullptr;
+    }
+    EndDialog(hDlg, ConfigEndClosed);
+    return TRUE;
+}
+
 }  // namespace
 
 INT_PTR CALLBACK ConfigDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetUp(hDlg);
-        return TRUE;
+        return OnInitDialog(hDlg);
     case CFGM_FILLTREE:
-        return FillTree(hDlg);
+        return OnFillTree(hDlg);
     case WM_SIZE:
-        RelayoutIfResized(hDlg);
-        return FALSE;
-    case WM_NOTIFY: {
-        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header && header->hwndFrom == Dialog.tab &&
-            header->code == static_cast<UINT>(TCN_SELCHANGE))
-            SwitchPage();
-        return FALSE;
-    }
+        return OnSize(hDlg);
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         return OnCommand(hDlg, LOWORD(wParam));
     case WM_ACTIVATE:
-        SetNavKeys(LOWORD(wParam) == WA_ACTIVE || LOWORD(wParam) == WA_CLICKACTIVE);
-        return TRUE;
+        return OnActivate(LOWORD(wParam));
     case WM_ENTERMENULOOP:
-        SetNavKeys(false);
-        return TRUE;
     case WM_EXITMENULOOP:
-        SetNavKeys(true);
-        return TRUE;
+        return OnMenuLoop(message == WM_ENTERMENULOOP);
     case WM_CTLCOLORSTATIC:
-        // The icon stands on the tab page, which is window-coloured, not on
-        // a square of dialog colour.
-        if (reinterpret_cast<HWND>(lParam) == Dialog.icon && Dialog.icon) {
-            SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
-            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        return FALSE;
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CLOSE:
-        if (Dialog.menuBar) {
-            DestroyWindow(Dialog.menuBar);
-            Dialog.menuBar = nullptr;
-        }
-        EndDialog(hDlg, ConfigEndClosed);
-        return TRUE;
+        return OnClose(hDlg);
     }
     return FALSE;
 }

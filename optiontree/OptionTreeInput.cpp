@@ -28,19 +28,36 @@ int RowAt(const OptionTreeState* state, int y, int& top)
     return -1;
 }
 
-void SetScrollPosition(OptionTreeState* state, int position)
-{
-    SCROLLINFO bar = ScrollInfo(SIF_POS);
-    bar.nPos = position;
-    SetScrollInfo(state->hwnd, SB_VERT, &bar, TRUE);
-}
-
 int ScrollPosition(OptionTreeState* state)
 {
     SCROLLINFO bar = ScrollInfo(SIF_POS);
     if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
         return 0;
     return bar.nPos;
+}
+
+// Where a scroll-bar code asks the position to go: one pixel a line, the
+// page a page.
+int WantedScrollPosition(UINT code, const SCROLLINFO& bar)
+{
+    switch (code) {
+    case SB_LINEUP:
+        return bar.nPos - 1;
+    case SB_LINEDOWN:
+        return bar.nPos + 1;
+    case SB_PAGEUP:
+        return bar.nPos - static_cast<int>(bar.nPage);
+    case SB_PAGEDOWN:
+        return bar.nPos + static_cast<int>(bar.nPage);
+    case SB_THUMBTRACK:
+        return bar.nTrackPos;
+    case SB_TOP:
+        return bar.nMin;
+    case SB_BOTTOM:
+        return bar.nMax;
+    default:  // SB_THUMBPOSITION, SB_ENDSCROLL
+        return bar.nPos;
+    }
 }
 
 void OpenEditor(OptionTreeState* state, int top, WPARAM keyFlags, int clickX, int clickY)
@@ -101,14 +118,16 @@ void DropTypedCharacter(HWND hwnd, WCHAR character)
 
 }  // namespace
 
-void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
+LRESULT OnClick(OptionTreeState* state, WPARAM keyFlags, LPARAM point)
 {
+    const int x = LOWORD(point);
+    const int y = HIWORD(point);
     if (!HasItems(state))
-        return;
+        return 0;
     int top;
     const int hit = RowAt(state, y, top);
     if (hit < 0)
-        return;
+        return 0;
     if (hit != state->current) {
         CommitEdit(state);
         Select(state, hit, top, keyFlags, x, y);
@@ -125,6 +144,7 @@ void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y)
     } else if (ValueX(*state) < x && x < state->clientWidth) {
         Activate(state);
     }
+    return 0;
 }
 
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY)
@@ -153,12 +173,26 @@ void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int cli
         wanted = state->scrollPos - state->rowHeight;
     else
         return;
-    SetScrollPosition(state, wanted);
-    const int position = ScrollPosition(state);
+    ScrollTo(state, wanted, false);
+    InvalidateRect(state->hwnd, nullptr, FALSE);
+}
+
+void ScrollTo(OptionTreeState* state, SCROLLINFO bar, BOOL redrawBar, bool movePixels)
+{
+    bar.fMask |= SIF_POS;
+    SetScrollInfo(state->hwnd, SB_VERT, &bar, redrawBar);
+    const int position = ScrollPosition(state);  // as the bar clamped it
     const int old = state->scrollPos;
     state->scrollPos = position;
-    ScrollBy(state, old - position, false);
-    InvalidateRect(state->hwnd, nullptr, FALSE);
+    if (position != old)
+        ScrollBy(state, old - position, movePixels);
+}
+
+void ScrollTo(OptionTreeState* state, int position, bool movePixels)
+{
+    SCROLLINFO bar = ScrollInfo(SIF_POS);
+    bar.nPos = position;
+    ScrollTo(state, bar, TRUE, movePixels);
 }
 
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
@@ -193,43 +227,12 @@ void ScrollBy(OptionTreeState* state, int delta, bool movePixels)
     UpdateWindow(hwnd);
 }
 
-void OnVScroll(OptionTreeState* state, UINT code)
+LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM)
 {
     SCROLLINFO bar = ScrollInfo(SIF_ALL);
-    if (!GetScrollInfo(state->hwnd, SB_VERT, &bar))
-        return;
-    const int old = bar.nPos;
-    int position = old;
-    switch (code) {
-    case SB_LINEUP:
-        position = old - 1;
-        break;
-    case SB_LINEDOWN:
-        position = old + 1;
-        break;
-    case SB_PAGEUP:
-        position = old - static_cast<int>(bar.nPage);
-        break;
-    case SB_PAGEDOWN:
-        position = old + static_cast<int>(bar.nPage);
-        break;
-    case SB_THUMBTRACK:
-        position = bar.nTrackPos;
-        break;
-    case SB_TOP:
-        position = bar.nMin;
-        break;
-    case SB_BOTTOM:
-        position = bar.nMax;
-        break;
-    default:
-        break;
-    }
-    SetScrollPosition(state, position);
-    const int clamped = ScrollPosition(state);
-    state->scrollPos = clamped;
-    if (clamped != old)
-        ScrollBy(state, old - clamped, true);
+    if (GetScrollInfo(state->hwnd, SB_VERT, &bar))
+        ScrollTo(state, WantedScrollPosition(LOWORD(code), bar), true);
+    return 0;
 }
 
 void OnKey(OptionTreeState* state, UINT key)
@@ -259,8 +262,22 @@ void OnKey(OptionTreeState* state, UINT key)
     Select(state, target, top, 0, 0, top);
 }
 
-UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message)
+LRESULT OnKeyDown(OptionTreeState* state, WPARAM key, LPARAM)
 {
+    OnKey(state, static_cast<UINT>(key));
+    return 0;
+}
+
+// Up and Down, registered as hot keys: the key is in the high word.
+LRESULT OnHotKey(OptionTreeState* state, WPARAM, LPARAM keys)
+{
+    OnKey(state, HIWORD(keys));
+    return 0;
+}
+
+LRESULT OnGetDlgCode(OptionTreeState* state, WPARAM, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
     // Up and Down move the current row, not the focus, also when they come
     // as plain keys rather than as hot keys.
     UINT code = DLGC_WANTARROWS;

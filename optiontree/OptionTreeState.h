@@ -71,12 +71,22 @@ void Layout(OptionTreeState* state, int width, int height);
 int DrawRow(OptionTreeState* state, HDC dc, int index, int y);
 void InvalidateRow(OptionTreeState* state, int top);
 
-// Interaction, in OptionTreeInput.cpp.
-void OnClick(OptionTreeState* state, WPARAM keyFlags, int x, int y);
-void OnKey(OptionTreeState* state, UINT key);
-void OnVScroll(OptionTreeState* state, UINT code);
-UINT OnGetDlgCode(const OptionTreeState* state, const MSG* message);
+// Interaction, in OptionTreeInput.cpp. The OnXxx functions taking the
+// message's parameters are the window procedure's handlers.
+LRESULT OnClick(OptionTreeState* state, WPARAM keyFlags, LPARAM point);  // WM_LBUTTONDOWN
+LRESULT OnKeyDown(OptionTreeState* state, WPARAM key, LPARAM);
+LRESULT OnHotKey(OptionTreeState* state, WPARAM, LPARAM keys);
+LRESULT OnVScroll(OptionTreeState* state, WPARAM code, LPARAM);
+LRESULT OnGetDlgCode(OptionTreeState* state, WPARAM, LPARAM message);
+void OnKey(OptionTreeState* state, UINT key);  // WM_KEYDOWN and WM_HOTKEY
 void Select(OptionTreeState* state, int index, int top, WPARAM keyFlags, int clickX, int clickY);
+// Every change of the scroll position goes through ScrollTo, so that the
+// bar and scrollPos never disagree: the bar takes the wanted position
+// (bar.nPos, with whatever else bar sets) and clamps it, scrollPos becomes
+// what the bar holds, and when that moved, ScrollBy moves the content by
+// the difference.
+void ScrollTo(OptionTreeState* state, SCROLLINFO bar, BOOL redrawBar, bool movePixels);
+void ScrollTo(OptionTreeState* state, int position, bool movePixels);  // the bar redrawn
 void ScrollBy(OptionTreeState* state, int delta, bool movePixels);
 void Activate(OptionTreeState* state);
 

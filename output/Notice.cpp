@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Settings.h"
 #include "output/NoticeLayout.h"
+#include "platform/Gdi.h"
 #include "res/resource.h"
 
 int AutoCloseCountdown = NoticeCountdownStart;
@@ -27,38 +28,14 @@ HFONT CreateNoticeFont()
     return CreateFontIndirectW(&font);
 }
 
-// Selects a font into a device context for the life of the object.
-class FontSelection {
-public:
-    FontSelection(HDC dc, HFONT font) : dc_(dc), previous_(font ? SelectObject(dc, font) : nullptr)
-    {
-    }
-    ~FontSelection()
-    {
-        if (previous_)
-            SelectObject(dc_, previous_);
-    }
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
 void DrawTextInFont(HDC dc, const WCHAR* text, RECT rect, UINT format)
 {
-    HFONT font = CreateNoticeFont();
-    {
-        FontSelection selection(dc, font);
-        SetBkMode(dc, TRANSPARENT);
-        DrawTextW(dc, text, -1, &rect, format);
-    }
-    if (font)
-        DeleteObject(font);
+    GdiSelection font(dc, CreateNoticeFont(), GdiSelection::Owned);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text, -1, &rect, format);
 }
 
-void OnInitDialog(HWND notice)
+INT_PTR OnInitDialog(HWND notice)
 {
     int bw = NoticeBackground.width;
     int bh = NoticeBackground.height;
@@ -74,14 +51,16 @@ void OnInitDialog(HWND notice)
 
     if (AppSettings.AutoClose != 0)
         SetTimer(notice, NoticeButtonId, TimerPeriod, nullptr);
+    return TRUE;
 }
 
-void OnPaint(HWND notice)
+// The answer is FALSE, as to every message the notice only reacts to.
+INT_PTR OnPaint(HWND notice)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(notice, &paint);
     if (!dc)
-        return;
+        return FALSE;
     NoticeBackground.DrawTo(dc, 0, 0);
 
     RECT client;
@@ -91,28 +70,23 @@ void OnPaint(HWND notice)
     SetTextColor(dc, TextColour);
     DrawTextInFont(dc, text, NoticeTextRect(client), DT_WORDBREAK);
     EndPaint(notice, &paint);
+    return FALSE;
 }
 
-void OnDrawButton(const DRAWITEMSTRUCT& item)
+void DrawButton(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
-    HPEN pen = CreatePen(PS_SOLID, 1, OutlineColour);
-    if (pen) {
-        HGDIOBJ previousPen = SelectObject(dc, pen);
+    if (GdiSelection outline = SelectSolidPen(dc, OutlineColour))
         Rectangle(dc, item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
-        SelectObject(dc, previousPen);
-    }
     DrawBitmapResource(IDB_NOTICE_BUTTON, dc, item.rcItem);
 
     // The text colour is the one the button's device context comes with.
     WCHAR text[NoticeTextCapacity];
     GetWindowTextW(item.hwndItem, text, NoticeTextCapacity);
     DrawTextInFont(dc, text, item.rcItem, DT_CENTER | DT_VCENTER);
-    if (pen)
-        DeleteObject(pen);
 }
 
-void OnTimer(HWND notice)
+INT_PTR OnTimer(HWND notice)
 {
     AutoCloseCountdown -= 1;
     if (AutoCloseCountdown > 0) {
@@ -122,6 +96,29 @@ void OnTimer(HWND notice)
     } else {
         PostMessageW(notice, WM_COMMAND, IDOK, 0);
     }
+    return FALSE;
+}
+
+INT_PTR OnDrawItem(const DRAWITEMSTRUCT* item)
+{
+    if (item && item->CtlID == static_cast<UINT>(NoticeButtonId))
+        DrawButton(*item);
+    return FALSE;
+}
+
+INT_PTR OnCommand(HWND notice, int id)
+{
+    if (id != IDOK && id != IDCANCEL)
+        return FALSE;
+    EndDialog(notice, id);
+    return TRUE;
+}
+
+INT_PTR OnClose(HWND notice)
+{
+    KillTimer(notice, NoticeButtonId);
+    EndDialog(notice, CloseResult);
+    return TRUE;
 }
 
 }  // namespace
@@ -130,32 +127,17 @@ INT_PTR CALLBACK NoticeDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitDialog(window);
-        return TRUE;
+        return OnInitDialog(window);
     case WM_PAINT:
-        OnPaint(window);
-        return FALSE;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item && item->CtlID == static_cast<UINT>(NoticeButtonId))
-            OnDrawButton(*item);
-        return FALSE;
-    }
-    case WM_COMMAND: {
-        int id = LOWORD(wParam);
-        if (id == IDOK || id == IDCANCEL) {
-            EndDialog(window, id);
-            return TRUE;
-        }
-        return FALSE;
-    }
+        return OnPaint(window);
+    case WM_DRAWITEM:
+        return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
     case WM_TIMER:
-        OnTimer(window);
-        return FALSE;
+        return OnTimer(window);
     case WM_CLOSE:
-        KillTimer(window, NoticeButtonId);
-        EndDialog(window, CloseResult);
-        return TRUE;
+        return OnClose(window);
     case WM_SIZE:
         return TRUE;
     default:
@@ -175,10 +157,11 @@ void DrawBitmapResource(int id, HDC dc, const RECT& rect)
         return;
     HDC memory = CreateCompatibleDC(dc);
     if (memory) {
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0,
-               0, SRCCOPY);
-        SelectObject(memory, previous);
+        {
+            GdiSelection face(memory, bitmap);
+            BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   memory, 0, 0, SRCCOPY);
+        }
         DeleteDC(memory);
     }
     DeleteObject(bitmap);

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/Gdi.h"
+#include "platform/MessageTable.h"
 #include "platform/ShellDialog.h"
 
 namespace {
@@ -12,16 +14,19 @@ const UINT_PTR ShellDialogSubclassId = 0x7A5C;
 // default handling never acts on it.
 const LRESULT HTOKBUTTON = 0x70;
 
-const COLORREF TitleTopColour = RGB(16, 64, 160);
-const COLORREF TitleBottomColour = RGB(4, 28, 96);
-const COLORREF TitleTextColour = RGB(255, 255, 255);
-const COLORREF OkFaceColour = RGB(255, 255, 255);
-const COLORREF OkTextColour = RGB(16, 64, 160);
+// The title strip's and the menu bar's height at 96 dpi: the handheld's own.
+const int BarPixelsAt96Dpi = 26;
 
+// Made by SHInitDialog and handed to the subclass with the window; the
+// subclass frees it at WM_NCDESTROY.
 struct ShellDialog {
     DWORD flags;
     bool okButton;
     bool okPressed;
+    // The screen's dots per inch, read at SHInitDialog: the strip is measured
+    // on every hit test, and on this platform the DPI stays what it was when
+    // the process started (a change of screen alters its size only).
+    int dpi;
 };
 
 // The dialog's record hangs in a window property as well as in the
@@ -34,56 +39,70 @@ ShellDialog* ShellDialogOf(HWND hDlg)
     return static_cast<ShellDialog*>(GetPropW(hDlg, ShellDialogProperty));
 }
 
-int ScaledPixels(int pixelsAt96Dpi)
+int ScreenDpi()
 {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen)
         ReleaseDC(nullptr, screen);
-    return MulDiv(pixelsAt96Dpi, dpi > 0 ? dpi : 96, 96);
+    return dpi > 0 ? dpi : 96;
+}
+
+int ScaledPixels(const ShellDialog& shell, int pixelsAt96Dpi)
+{
+    return MulDiv(pixelsAt96Dpi, shell.dpi, 96);
 }
 
 // The title strip in window coordinates (origin at the window's top left).
-RECT TitleRect(HWND hDlg)
+RECT TitleRect(HWND hDlg, const ShellDialog& shell)
 {
     RECT window;
     GetWindowRect(hDlg, &window);
-    RECT title = {0, 0, window.right - window.left, ShellBarHeight()};
+    RECT title = {0, 0, window.right - window.left, ScaledPixels(shell, BarPixelsAt96Dpi)};
     return title;
 }
 
 // The ok button within the title strip, in window coordinates.
-RECT OkRect(HWND hDlg)
+RECT OkRect(HWND hDlg, const ShellDialog& shell)
 {
-    RECT title = TitleRect(hDlg);
-    int height = title.bottom - ScaledPixels(6);
-    int width = ScaledPixels(30);
-    int margin = ScaledPixels(4);
+    RECT title = TitleRect(hDlg, shell);
+    int height = title.bottom - ScaledPixels(shell, 6);
+    int width = ScaledPixels(shell, 30);
+    int margin = ScaledPixels(shell, 4);
     RECT ok = {title.right - margin - width, (title.bottom - height) / 2, title.right - margin,
                (title.bottom - height) / 2 + height};
     return ok;
 }
 
-void DrawOkButton(HDC dc, const RECT& ok, bool pressed, HFONT font)
+void DrawOkButton(HDC dc, const RECT& ok, bool pressed, int fontHeight)
 {
-    COLORREF face = pressed ? OkTextColour : OkFaceColour;
-    COLORREF text = pressed ? OkFaceColour : OkTextColour;
-    HBRUSH brush = CreateSolidBrush(face);
-    HPEN pen = CreatePen(PS_SOLID, 1, OkFaceColour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    int corner = (ok.bottom - ok.top);
-    RoundRect(dc, ok.left, ok.top, ok.right, ok.bottom, corner, corner);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
-
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    COLORREF face = pressed ? ShellColours.accent : ShellColours.onAccent;
+    COLORREF text = pressed ? ShellColours.onAccent : ShellColours.accent;
+    {
+        GdiSelection brush = SelectSolidBrush(dc, face);
+        GdiSelection pen = SelectSolidPen(dc, ShellColours.onAccent);
+        int corner = (ok.bottom - ok.top);
+        RoundRect(dc, ok.left, ok.top, ok.right, ok.bottom, corner, corner);
+    }
+    GdiSelection font(dc, CreateShellFont(fontHeight), GdiSelection::Owned);
     SetTextColor(dc, text);
-    RECT label = ok;
-    DrawTextW(dc, L"ok", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
+    RECT area = ok;
+    DrawTextW(dc, L"ok", -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+void DrawTitleText(HWND hDlg, const ShellDialog& shell, HDC dc, const RECT& title)
+{
+    GdiSelection font(dc, CreateShellFont(ScaledPixels(shell, 13)), GdiSelection::Owned);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ShellColours.onAccent);
+    WCHAR caption[128];
+    GetWindowTextW(hDlg, caption, ARRAYSIZE(caption));
+    RECT text = title;
+    text.left += ScaledPixels(shell, 6);
+    if (shell.okButton)
+        text.right = OkRect(hDlg, shell).left - ScaledPixels(shell, 4);
+    DrawTextW(dc, caption, -1, &text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 void PaintTitle(HWND hDlg, const ShellDialog& shell)
@@ -91,29 +110,11 @@ void PaintTitle(HWND hDlg, const ShellDialog& shell)
     HDC dc = GetWindowDC(hDlg);
     if (!dc)
         return;
-    RECT title = TitleRect(hDlg);
-    FillVerticalGradient(dc, title, TitleTopColour, TitleBottomColour);
-
-    HFONT font = CreateShellFont(ScaledPixels(13));
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, TitleTextColour);
-    WCHAR caption[128];
-    GetWindowTextW(hDlg, caption, ARRAYSIZE(caption));
-    RECT text = title;
-    text.left += ScaledPixels(6);
+    RECT title = TitleRect(hDlg, shell);
+    FillVerticalGradient(dc, title, ShellColours.accent, ShellColours.accentDeep);
+    DrawTitleText(hDlg, shell, dc, title);
     if (shell.okButton)
-        text.right = OkRect(hDlg).left - ScaledPixels(4);
-    DrawTextW(dc, caption, -1, &text,
-              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-    SelectObject(dc, oldFont);
-
-    if (shell.okButton) {
-        HFONT okFont = CreateShellFont(ScaledPixels(12));
-        DrawOkButton(dc, OkRect(hDlg), shell.okPressed, okFont);
-        DeleteObject(okFont);
-    }
-    DeleteObject(font);
+        DrawOkButton(dc, OkRect(hDlg, shell), shell.okPressed, ScaledPixels(shell, 12));
     ReleaseDC(hDlg, dc);
 }
 
@@ -133,72 +134,131 @@ void SetOkPressed(HWND hDlg, ShellDialog& shell, bool pressed)
     PaintTitle(hDlg, shell);
 }
 
+// ---- The subclass procedure ----
+
+// The client area starts below the title strip.
+LRESULT OnNcCalcSize(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
+    RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                          : *reinterpret_cast<RECT*>(lParam);
+    client.top += ScaledPixels(shell, BarPixelsAt96Dpi);
+    if (client.top > client.bottom)
+        client.top = client.bottom;
+    return result;
+}
+
+// WM_NCPAINT, WM_NCACTIVATE, WM_SETTEXT: the default handling draws the
+// frame (and would draw a caption); the title strip goes over it.
+LRESULT OnFrameDrawn(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
+    PaintTitle(hDlg, shell);
+    return result;
+}
+
+LRESULT OnNcHitTest(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg, shell), p))
+        return HTOKBUTTON;
+    if (InWindowRect(hDlg, TitleRect(hDlg, shell), p))
+        return HTBORDER;  // the handheld's dialog does not move
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+// WM_NCLBUTTONDOWN and WM_NCLBUTTONDBLCLK.
+LRESULT OnNcLButtonDown(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON))
+        return DefSubclassProc(hDlg, message, hit, lParam);
+    SetOkPressed(hDlg, shell, true);
+    return 0;
+}
+
+LRESULT OnNcMouseMove(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON))
+        SetOkPressed(hDlg, shell, false);
+    return DefSubclassProc(hDlg, message, hit, lParam);
+}
+
+LRESULT OnNcLButtonUp(HWND hDlg, ShellDialog& shell, UINT message, WPARAM hit, LPARAM lParam)
+{
+    if (hit != static_cast<WPARAM>(HTOKBUTTON) || !shell.okPressed)
+        return DefSubclassProc(hDlg, message, hit, lParam);
+    SetOkPressed(hDlg, shell, false);
+    SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+    return 0;
+}
+
+LRESULT OnDisplayChange(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam,
+                        LPARAM lParam)
+{
+    ApplyShellDialogSize(hDlg, shell.flags);
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR data);
+
+// The record goes with the window, after the subclass has let go of it.
+LRESULT OnNcDestroy(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RemoveWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId);
+    RemovePropW(hDlg, ShellDialogProperty);
+    delete &shell;
+    return DefSubclassProc(hDlg, message, wParam, lParam);
+}
+
+using ShellDialogMessageHandler = LRESULT (*)(HWND hDlg, ShellDialog& shell, UINT message,
+                                              WPARAM wParam, LPARAM lParam);
+
+const MessageEntry<ShellDialogMessageHandler> ShellDialogMessages[] = {
+    {WM_NCCALCSIZE, OnNcCalcSize},
+    {WM_NCPAINT, OnFrameDrawn},
+    {WM_NCACTIVATE, OnFrameDrawn},
+    {WM_SETTEXT, OnFrameDrawn},
+    {WM_NCHITTEST, OnNcHitTest},
+    {WM_NCLBUTTONDOWN, OnNcLButtonDown},
+    {WM_NCLBUTTONDBLCLK, OnNcLButtonDown},
+    {WM_NCMOUSEMOVE, OnNcMouseMove},
+    {WM_NCLBUTTONUP, OnNcLButtonUp},
+    {WM_DISPLAYCHANGE, OnDisplayChange},
+    {WM_NCDESTROY, OnNcDestroy},
+};
+
+// The subclass's data is the dialog's record: this procedure always has it.
 LRESULT CALLBACK ShellDialogSubclass(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR, DWORD_PTR data)
 {
-    ShellDialog& shell = *reinterpret_cast<ShellDialog*>(data);
-    switch (message) {
-    case WM_NCCALCSIZE: {
-        LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
-        RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
-                              : *reinterpret_cast<RECT*>(lParam);
-        client.top += ShellBarHeight();
-        if (client.top > client.bottom)
-            client.top = client.bottom;
-        return result;
-    }
-    case WM_NCPAINT:
-    case WM_NCACTIVATE:
-    case WM_SETTEXT: {
-        // The default handling draws the frame (and would draw a caption);
-        // the title strip goes over it.
-        LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
-        PaintTitle(hDlg, shell);
-        return result;
-    }
-    case WM_NCHITTEST: {
-        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (shell.okButton && InWindowRect(hDlg, OkRect(hDlg), p))
-            return HTOKBUTTON;
-        if (InWindowRect(hDlg, TitleRect(hDlg), p))
-            return HTBORDER;  // the handheld's dialog does not move
-        break;
-    }
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-        if (wParam == static_cast<WPARAM>(HTOKBUTTON)) {
-            SetOkPressed(hDlg, shell, true);
-            return 0;
-        }
-        break;
-    case WM_NCMOUSEMOVE:
-        if (wParam != static_cast<WPARAM>(HTOKBUTTON))
-            SetOkPressed(hDlg, shell, false);
-        break;
-    case WM_NCLBUTTONUP:
-        if (wParam == static_cast<WPARAM>(HTOKBUTTON) && shell.okPressed) {
-            SetOkPressed(hDlg, shell, false);
-            SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-            return 0;
-        }
-        break;
-    case WM_DISPLAYCHANGE:
-        ApplyShellDialogSize(hDlg, shell.flags);
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId);
-        RemovePropW(hDlg, ShellDialogProperty);
-        delete &shell;
+    const ShellDialogMessageHandler handler = FindMessageHandler(ShellDialogMessages, message);
+    if (!handler)
         return DefSubclassProc(hDlg, message, wParam, lParam);
+    return handler(hDlg, *reinterpret_cast<ShellDialog*>(data), message, wParam, lParam);
+}
+
+// The dialog's record, made and handed to a new subclass on the first
+// SHInitDialog; null when the subclass cannot be set.
+ShellDialog* AttachShellDialog(HWND hDlg)
+{
+    if (ShellDialog* shell = ShellDialogOf(hDlg))
+        return shell;
+    auto* shell = new ShellDialog{};
+    if (!SetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId,
+                           reinterpret_cast<DWORD_PTR>(shell))) {
+        delete shell;
+        return nullptr;
     }
-    return DefSubclassProc(hDlg, message, wParam, lParam);
+    SetPropW(hDlg, ShellDialogProperty, shell);
+    return shell;
 }
 
 }  // namespace
 
 int ShellBarHeight()
 {
-    return ScaledPixels(26);
+    return MulDiv(BarPixelsAt96Dpi, ScreenDpi(), 96);
 }
 
 RECT ShellOkButtonRect(HWND hDlg)
@@ -207,7 +267,7 @@ RECT ShellOkButtonRect(HWND hDlg)
     ShellDialog* shell = ShellDialogOf(hDlg);
     if (!shell || !shell->okButton)
         return none;
-    RECT ok = OkRect(hDlg);
+    RECT ok = OkRect(hDlg, *shell);
     RECT window;
     GetWindowRect(hDlg, &window);
     OffsetRect(&ok, window.left, window.top);
@@ -239,18 +299,11 @@ BOOL SHInitDialog(PSHINITDLGINFO info)
     if (!(info->dwMask & SHIDIM_FLAGS))
         return TRUE;
     HWND hDlg = info->hDlg;
-
-    ShellDialog* shell = ShellDialogOf(hDlg);
-    if (!shell) {
-        shell = new ShellDialog{};
-        if (!SetWindowSubclass(hDlg, ShellDialogSubclass, ShellDialogSubclassId,
-                               reinterpret_cast<DWORD_PTR>(shell))) {
-            delete shell;
-            return FALSE;
-        }
-        SetPropW(hDlg, ShellDialogProperty, shell);
-    }
+    ShellDialog* shell = AttachShellDialog(hDlg);
+    if (!shell)
+        return FALSE;
     shell->flags = info->dwFlags;
+    shell->dpi = ScreenDpi();
     LONG_PTR exStyle = GetWindowLongPtrW(hDlg, GWL_EXSTYLE);
     shell->okButton = (info->dwFlags & SHIDIF_DONEBUTTON) ||
                       (static_cast<DWORD>(exStyle) & WS_EX_CAPTIONOKBTN);
@@ -279,19 +332,4 @@ HFONT CreateShellFont(int pixelHeight)
     return CreateFontW(-pixelHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
-}
-
-void FillVerticalGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
-{
-    int height = area.bottom - area.top;
-    for (int y = 0; y < height; ++y) {
-        int span = height > 1 ? height - 1 : 1;
-        COLORREF colour = RGB(GetRValue(top) + (GetRValue(bottom) - GetRValue(top)) * y / span,
-                              GetGValue(top) + (GetGValue(bottom) - GetGValue(top)) * y / span,
-                              GetBValue(top) + (GetBValue(bottom) - GetBValue(top)) * y / span);
-        HBRUSH brush = CreateSolidBrush(colour);
-        RECT line = {area.left, area.top + y, area.right, area.top + y + 1};
-        FillRect(dc, &line, brush);
-        DeleteObject(brush);
-    }
 }

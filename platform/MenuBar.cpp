@@ -2,9 +2,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <stdlib.h>
+
 #include "platform/AygShell.h"
+#include "platform/Gdi.h"
 #include "platform/MenuBarTemplate.h"
+#include "platform/MessageTable.h"
 #include "platform/ShellDialog.h"
+
+ShellRecordHeap MenuBarRecords = {calloc, free};
 
 namespace {
 
@@ -14,13 +20,6 @@ const int MaxLabel = 64;
 // activation that brought it there has run its course, and the bar can
 // hand it on.
 const UINT MBM_RETURNACTIVATION = WM_USER + 1;
-
-const COLORREF BarTopColour = RGB(232, 236, 244);
-const COLORREF BarBottomColour = RGB(200, 208, 224);
-const COLORREF BarLineColour = RGB(120, 130, 150);
-const COLORREF KeyTextColour = RGB(0, 0, 0);
-const COLORREF KeyPressedColour = RGB(16, 64, 160);
-const COLORREF KeyPressedTextColour = RGB(255, 255, 255);
 
 struct MenuBar {
     HWND owner;
@@ -34,9 +33,28 @@ struct MenuBar {
     WCHAR labels[MaxMenuBarButtons][MaxLabel];
 };
 
+// The record is SHCreateMenuBar's until the bar window takes it over at
+// WM_NCCREATE; from then on it is the window's, freed at WM_NCDESTROY,
+// which the window gets even when its creation fails after WM_NCCREATE.
+// SHCreateMenuBar frees it only when no window took it.
+struct MenuBarHandOver {
+    MenuBar* record;  // null once the window has it
+};
+
 MenuBar* MenuBarOf(HWND bar)
 {
     return reinterpret_cast<MenuBar*>(GetWindowLongPtrW(bar, GWLP_USERDATA));
+}
+
+void FreeMenuBar(MenuBar* state)
+{
+    if (!state)
+        return;
+    if (state->menu)
+        DestroyMenu(state->menu);
+    if (state->font)
+        DeleteObject(state->font);
+    MenuBarRecords.release(state);
 }
 
 RECT BarRect()
@@ -74,19 +92,22 @@ RECT KeyRect(HWND bar, const MenuBar& state, int index)
     return MenuBarKeyRect(client.right, client.bottom, state.layout.buttonCount, index);
 }
 
+// ---- Painting ----
+
 // A small triangle pointing up: this key opens a menu above the bar.
 void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
 {
-    HBRUSH brush = CreateSolidBrush(colour);
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
+    GdiSelection brush = SelectSolidBrush(dc, colour);
+    GdiSelection pen = SelectSolidPen(dc, colour);
     POINT mark[3] = {{x, middleY + 2}, {x + 6, middleY + 2}, {x + 3, middleY - 1}};
     Polygon(dc, mark, 3);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    DeleteObject(pen);
-    DeleteObject(brush);
+}
+
+void DrawLine(HDC dc, POINT from, POINT to, COLORREF colour)
+{
+    GdiSelection pen = SelectSolidPen(dc, colour);
+    MoveToEx(dc, from.x, from.y, nullptr);
+    LineTo(dc, to.x, to.y);
 }
 
 void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
@@ -95,14 +116,11 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     RECT key = KeyRect(bar, state, index);
     key.top += 1;  // below the bar's top line
     bool pressed = state.pressed == index;
-    if (pressed) {
-        HBRUSH brush = CreateSolidBrush(KeyPressedColour);
-        FillRect(dc, &key, brush);
-        DeleteObject(brush);
-    }
+    if (pressed)
+        FillSolid(dc, key, ShellColours.accent);
     bool enabled = (button.state & TBSTATE_ENABLED) != 0;
-    COLORREF text = pressed ? KeyPressedTextColour
-                            : (enabled ? KeyTextColour : GetSysColor(COLOR_GRAYTEXT));
+    COLORREF text = pressed ? ShellColours.onAccent
+                            : (enabled ? ShellColours.keyLabel : GetSysColor(COLOR_GRAYTEXT));
     SetTextColor(dc, text);
 
     const WCHAR* label = state.labels[index];
@@ -116,43 +134,32 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     if (hasPopup)
         DrawPopupMark(dc, x + extent.cx + 4, middle, text);
 
-    if (index > 0) {  // a divider between keys
-        HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
-        HGDIOBJ oldPen = SelectObject(dc, pen);
-        MoveToEx(dc, key.left, key.top + 4, nullptr);
-        LineTo(dc, key.left, key.bottom - 4);
-        SelectObject(dc, oldPen);
-        DeleteObject(pen);
-    }
+    if (index > 0)  // a divider between keys
+        DrawLine(dc, {key.left, key.top + 4}, {key.left, key.bottom - 4}, ShellColours.barLine);
 }
 
-void PaintBar(HWND bar, MenuBar& state)
+LRESULT OnPaint(HWND bar, MenuBar& state, WPARAM, LPARAM)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(bar, &paint);
     RECT client;
     GetClientRect(bar, &client);
-    if (state.customBackground) {
-        HBRUSH brush = CreateSolidBrush(state.background);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
-    } else {
-        FillVerticalGradient(dc, client, BarTopColour, BarBottomColour);
+    if (state.customBackground)
+        FillSolid(dc, client, state.background);
+    else
+        FillVerticalGradient(dc, client, ShellColours.barTop, ShellColours.barBottom);
+    DrawLine(dc, {0, 0}, {client.right, 0}, ShellColours.barLine);
+    {
+        GdiSelection font(dc, state.font);
+        SetBkMode(dc, TRANSPARENT);
+        for (int i = 0; i < state.layout.buttonCount; ++i)
+            PaintKey(dc, bar, state, i);
     }
-    HPEN pen = CreatePen(PS_SOLID, 1, BarLineColour);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    MoveToEx(dc, 0, 0, nullptr);
-    LineTo(dc, client.right, 0);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-
-    HGDIOBJ oldFont = SelectObject(dc, state.font);
-    SetBkMode(dc, TRANSPARENT);
-    for (int i = 0; i < state.layout.buttonCount; ++i)
-        PaintKey(dc, bar, state, i);
-    SelectObject(dc, oldFont);
     EndPaint(bar, &paint);
+    return 0;
 }
+
+// ---- The keys ----
 
 void SetPressed(HWND bar, MenuBar& state, int index)
 {
@@ -203,90 +210,124 @@ void PressKey(HWND bar, MenuBar& state, int index)
         SendMessageW(state.owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
-void OnReturnActivation(HWND bar, const MenuBar& state)
+// ---- The window procedure ----
+
+LRESULT OnMouseActivate(HWND, MenuBar&, WPARAM, LPARAM)
+{
+    return MA_NOACTIVATE;  // the dialog stays the active window
+}
+
+// WS_EX_NOACTIVATE keeps taps from activating the bar, but not the system
+// choosing it as the next window when another one closes (an ownerless
+// message box, say). The owner, not the bar, is the window the user works
+// in.
+LRESULT OnActivate(HWND bar, MenuBar&, WPARAM wParam, LPARAM)
+{
+    if (LOWORD(wParam) != WA_INACTIVE)
+        PostMessageW(bar, MBM_RETURNACTIVATION, 0, 0);
+    return 0;
+}
+
+LRESULT OnReturnActivation(HWND bar, MenuBar& state, WPARAM, LPARAM)
 {
     if (GetActiveWindow() != bar)
-        return;  // something else has been activated meanwhile
+        return 0;  // something else has been activated meanwhile
     if (IsWindowVisible(state.owner) && IsWindowEnabled(state.owner))
         SetActiveWindow(state.owner);
+    return 0;
+}
+
+LRESULT OnLButtonDown(HWND bar, MenuBar& state, WPARAM, LPARAM point)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    int key = MenuBarKeyAt(client.right, state.layout.buttonCount,
+                           static_cast<short>(LOWORD(point)));
+    if (key >= 0) {
+        state.tracking = true;
+        SetCapture(bar);
+        SetPressed(bar, state, key);
+    }
+    return 0;
+}
+
+// A key is pressed when the stylus lifts on the key it went down on.
+LRESULT OnLButtonUp(HWND bar, MenuBar& state, WPARAM, LPARAM point)
+{
+    int key = state.tracking ? state.pressed : -1;
+    state.tracking = false;
+    if (GetCapture() == bar)
+        ReleaseCapture();
+    RECT client;
+    GetClientRect(bar, &client);
+    POINT p = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    if (key >= 0 && PtInRect(&client, p) &&
+        MenuBarKeyAt(client.right, state.layout.buttonCount, p.x) == key)
+        PressKey(bar, state, key);
+    else
+        SetPressed(bar, state, -1);
+    return 0;
+}
+
+LRESULT OnCaptureChanged(HWND bar, MenuBar& state, WPARAM, LPARAM newCapture)
+{
+    if (state.tracking && reinterpret_cast<HWND>(newCapture) != bar) {
+        state.tracking = false;
+        SetPressed(bar, state, -1);
+    }
+    return 0;
+}
+
+LRESULT OnDisplayChange(HWND bar, MenuBar& state, WPARAM, LPARAM)
+{
+    PlaceBar(bar);
+    KeepOwnerAboveBar(state.owner);
+    return 0;
+}
+
+LRESULT OnNcDestroy(HWND bar, MenuBar& state, WPARAM, LPARAM)
+{
+    SetWindowLongPtrW(bar, GWLP_USERDATA, 0);
+    FreeMenuBar(&state);
+    return 0;
+}
+
+using MenuBarMessageHandler = LRESULT (*)(HWND bar, MenuBar& state, WPARAM wParam, LPARAM lParam);
+
+const MessageEntry<MenuBarMessageHandler> MenuBarMessages[] = {
+    {WM_MOUSEACTIVATE, OnMouseActivate},
+    {WM_ACTIVATE, OnActivate},
+    {MBM_RETURNACTIVATION, OnReturnActivation},
+    {WM_PAINT, OnPaint},
+    {WM_LBUTTONDOWN, OnLButtonDown},
+    {WM_LBUTTONUP, OnLButtonUp},
+    {WM_CAPTURECHANGED, OnCaptureChanged},
+    {WM_DISPLAYCHANGE, OnDisplayChange},
+    {WM_NCDESTROY, OnNcDestroy},
+};
+
+// The window takes its record over (see MenuBarHandOver).
+void OnNcCreate(HWND bar, const CREATESTRUCTW& create)
+{
+    auto* handOver = static_cast<MenuBarHandOver*>(create.lpCreateParams);
+    if (!handOver)
+        return;  // not made by SHCreateMenuBar: a bar without a record does nothing
+    SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handOver->record));
+    handOver->record = nullptr;
 }
 
 LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE)
+        OnNcCreate(bar, *reinterpret_cast<const CREATESTRUCTW*>(lParam));
     MenuBar* state = MenuBarOf(bar);
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const MenuBarMessageHandler handler = FindMessageHandler(MenuBarMessages, message);
+    if (!state || !handler)
         return DefWindowProcW(bar, message, wParam, lParam);
-    }
-    if (!state)
-        return DefWindowProcW(bar, message, wParam, lParam);
-
-    switch (message) {
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;  // the dialog stays the active window
-    case WM_ACTIVATE:
-        // WS_EX_NOACTIVATE keeps taps from activating the bar, but not the
-        // system choosing it as the next window when another one closes
-        // (an ownerless message box, say). The owner, not the bar, is the
-        // window the user works in.
-        if (LOWORD(wParam) != WA_INACTIVE)
-            PostMessageW(bar, MBM_RETURNACTIVATION, 0, 0);
-        return 0;
-    case MBM_RETURNACTIVATION:
-        OnReturnActivation(bar, *state);
-        return 0;
-    case WM_PAINT:
-        PaintBar(bar, *state);
-        return 0;
-    case WM_LBUTTONDOWN: {
-        RECT client;
-        GetClientRect(bar, &client);
-        int key = MenuBarKeyAt(client.right, state->layout.buttonCount,
-                               static_cast<short>(LOWORD(lParam)));
-        if (key >= 0) {
-            state->tracking = true;
-            SetCapture(bar);
-            SetPressed(bar, *state, key);
-        }
-        return 0;
-    }
-    case WM_LBUTTONUP: {
-        int key = state->tracking ? state->pressed : -1;
-        state->tracking = false;
-        if (GetCapture() == bar)
-            ReleaseCapture();
-        RECT client;
-        GetClientRect(bar, &client);
-        POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        if (key >= 0 && PtInRect(&client, p) &&
-            MenuBarKeyAt(client.right, state->layout.buttonCount, p.x) == key)
-            PressKey(bar, *state, key);
-        else
-            SetPressed(bar, *state, -1);
-        return 0;
-    }
-    case WM_CAPTURECHANGED:
-        if (state->tracking && reinterpret_cast<HWND>(lParam) != bar) {
-            state->tracking = false;
-            SetPressed(bar, *state, -1);
-        }
-        return 0;
-    case WM_DISPLAYCHANGE:
-        PlaceBar(bar);
-        KeepOwnerAboveBar(state->owner);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(bar, GWLP_USERDATA, 0);
-        if (state->menu)
-            DestroyMenu(state->menu);
-        if (state->font)
-            DeleteObject(state->font);
-        delete state;
-        return 0;
-    }
-    return DefWindowProcW(bar, message, wParam, lParam);
+    return handler(bar, *state, wParam, lParam);
 }
+
+// ---- Making the bar ----
 
 bool RegisterMenuBarClass(HINSTANCE instance)
 {
@@ -321,25 +362,30 @@ bool NeedsMenu(const MenuBarTemplate& layout)
     return false;
 }
 
+bool LoadButtons(const SHMENUBARINFO& info, MenuBar& state)
+{
+    if (!LoadLayout(info.hInstRes, info.nToolBarId, state.layout))
+        return false;
+    if (NeedsMenu(state.layout)) {
+        state.menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(state.layout.menuId));
+        if (!state.menu)
+            return false;
+    }
+    for (int i = 0; i < state.layout.buttonCount; ++i)
+        LoadStringW(info.hInstRes, state.layout.buttons[i].labelId, state.labels[i], MaxLabel);
+    return true;
+}
+
 MenuBar* BuildMenuBar(const SHMENUBARINFO& info)
 {
-    auto* state = new MenuBar{};
+    auto* state = static_cast<MenuBar*>(MenuBarRecords.allocate(1, sizeof(MenuBar)));
+    if (!state)
+        return nullptr;
     state->owner = info.hwndParent;
     state->pressed = -1;
-    if (!(info.dwFlags & SHCMBF_EMPTYBAR)) {
-        if (!LoadLayout(info.hInstRes, info.nToolBarId, state->layout)) {
-            delete state;
-            return nullptr;
-        }
-        if (NeedsMenu(state->layout)) {
-            state->menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(state->layout.menuId));
-            if (!state->menu) {
-                delete state;
-                return nullptr;
-            }
-        }
-        for (int i = 0; i < state->layout.buttonCount; ++i)
-            LoadStringW(info.hInstRes, state->layout.buttons[i].labelId, state->labels[i], MaxLabel);
+    if (!(info.dwFlags & SHCMBF_EMPTYBAR) && !LoadButtons(info, *state)) {
+        FreeMenuBar(state);
+        return nullptr;
     }
     state->customBackground = (info.dwFlags & SHCMBF_COLORBK) &&
                               info.cbSize >= SHMENUBARINFO_HANDHELD_SIZE;
@@ -390,21 +436,17 @@ BOOL SHCreateMenuBar(PSHMENUBARINFO info)
     HINSTANCE classInstance = GetModuleHandleW(nullptr);
     if (!RegisterMenuBarClass(classInstance))
         return FALSE;
-    MenuBar* state = BuildMenuBar(*info);
-    if (!state)
+    MenuBarHandOver handOver = {BuildMenuBar(*info)};
+    if (!handOver.record)
         return FALSE;
 
     RECT area = BarRect();
     HWND bar = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, SHELL_MENU_BAR_CLASS, L"",
                                WS_POPUP | WS_CLIPSIBLINGS, area.left, area.top,
                                area.right - area.left, area.bottom - area.top, info->hwndParent,
-                               nullptr, classInstance, state);
+                               nullptr, classInstance, &handOver);
     if (!bar) {
-        if (state->menu)
-            DestroyMenu(state->menu);
-        if (state->font)
-            DeleteObject(state->font);
-        delete state;
+        FreeMenuBar(handOver.record);  // null when the window took it and has freed it
         return FALSE;
     }
     KeepOwnerAboveBar(info->hwndParent);

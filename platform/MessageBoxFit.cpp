@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/AygShell.h"
+#include "platform/Gdi.h"
 
 namespace {
 
@@ -45,11 +46,12 @@ int WrappedTextHeight(HWND text, int width)
     WCHAR* buffer = new WCHAR[length + 1];
     GetWindowTextW(text, buffer, length + 1);
     HDC dc = GetDC(text);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0)));
     RECT area = {0, 0, width, 0};
-    DrawTextW(dc, buffer, -1, &area,
-              DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_CALCRECT);
-    SelectObject(dc, oldFont);
+    {
+        GdiSelection font(dc, reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, buffer, -1, &area,
+                  DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_CALCRECT);
+    }
     ReleaseDC(text, dc);
     delete[] buffer;
     return area.bottom;

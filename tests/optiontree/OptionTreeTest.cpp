@@ -46,6 +46,15 @@ protected:
     }
     void TearDown() override
     {
+        // The records were the test body's and have gone with it: the tree
+        // lets go of them here, or its destruction would store an edit
+        // still open into freed memory and draw from it.
+        if (OptionTreeState* state = OptionTreeStateOf(tree_)) {
+            state->items = nullptr;
+            state->itemCount = 0;
+            state->current = -1;
+            state->activeEditor = nullptr;
+        }
         DestroyWindow(tree_);
         PumpMessages(10);
     }
@@ -296,6 +305,39 @@ TEST_F(Tree, CreationFailsWithoutState)
     AllocateTreeState = saved;
     EXPECT_EQ(nullptr, failed);
     EXPECT_EQ(nullptr, OptionTreeStateOf(host_));  // not a tree at all
+}
+
+TEST_F(Tree, WithoutStateHandledMessagesDoNothingAndTheRestGoToTheDefault)
+{
+    std::vector<OptionItem> items = Sample();
+    Give(items.data(), static_cast<int>(items.size()));
+    const LONG_PTR saved = SetWindowLongPtrW(tree_, GWLP_USERDATA, 0);
+    ASSERT_EQ(reinterpret_cast<LONG_PTR>(state_), saved);
+
+    std::vector<OptionItem> other = Sample();
+    EXPECT_EQ(0, SendMessageW(tree_, OTM_SETITEMS, reinterpret_cast<WPARAM>(other.data()),
+                              static_cast<LPARAM>(other.size())));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_LBUTTONDOWN, MK_LBUTTON,
+                              MAKELPARAM(ValueColumn() + 5, RowMiddle(2))));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_KEYDOWN, VK_DOWN, 0));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_HOTKEY, NavKeyDownId, MAKELPARAM(0, VK_DOWN)));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_VSCROLL, SB_LINEDOWN, 0));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_SIZE, 0, MAKELPARAM(50, 50)));
+    EXPECT_EQ(0, SendMessageW(tree_, WM_GETDLGCODE, 0, 0));
+    EXPECT_EQ(1, SendMessageW(tree_, WM_DESTROY, 0, 0));
+    InvalidateRect(tree_, nullptr, FALSE);
+    EXPECT_EQ(0, SendMessageW(tree_, WM_PAINT, 0, 0));
+    EXPECT_EQ(FALSE, GetUpdateRect(tree_, nullptr, FALSE));  // validated, not asked again
+    // Not the control's: the default procedure keeps the window's text.
+    EXPECT_EQ(TRUE, SendMessageW(tree_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"text")));
+    EXPECT_EQ(4, SendMessageW(tree_, WM_GETTEXTLENGTH, 0, 0));
+
+    SetWindowLongPtrW(tree_, GWLP_USERDATA, saved);
+    EXPECT_EQ(items.data(), state_->items);  // none of it reached the state
+    EXPECT_EQ(-1, state_->current);
+    EXPECT_EQ(0, state_->scrollPos);
+    EXPECT_EQ(TreeWidth - GetSystemMetrics(SM_CXVSCROLL), state_->clientWidth);
+    EXPECT_EQ(1, items[2].value);
 }
 
 TEST_F(Tree, DestructionStoresTheOpenEdit)

@@ -1,11 +1,13 @@
 #include "platform/AygShell.h"
 
+#include <commctrl.h>
 #include <stdlib.h>
 
 #include <atomic>
 #include <vector>
 
 #include "config/DialogDriver.h"
+#include "platform/ShellDialog.h"
 #include "res/resource.h"
 #include "support/TestSupport.h"
 
@@ -387,4 +389,113 @@ TEST(ShellDialog, RefusesAMissingRecordOrWindow)
     SHINITDLGINFO info = {SHIDIM_FLAGS, nullptr, 0x6D};
     EXPECT_FALSE(SHInitDialog(&info));
     EXPECT_TRUE(SHInitExtraControls());
+}
+
+// ---- A bar window whose creation fails after it has taken its record ----
+
+namespace {
+
+const UINT_PTR FailCreationId = 0x7A5E;
+HHOOK FailCreationHook = nullptr;
+int BarNcDestroys = 0;
+
+// Passes everything on to the bar's own procedure but WM_CREATE, which it
+// fails: the window then goes (with WM_NCDESTROY) after the bar has been
+// given WM_NCCREATE, as a failure of the system's part of the creation
+// would have it.
+LRESULT CALLBACK FailCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR)
+{
+    if (message == WM_CREATE)
+        return -1;
+    if (message == WM_NCDESTROY) {
+        ++BarNcDestroys;
+        RemoveWindowSubclass(window, FailCreation, FailCreationId);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FailNewBars(int code, WPARAM wParam, LPARAM lParam)
+{
+    WCHAR className[64];
+    HWND window = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_CREATEWND && GetClassNameW(window, className, ARRAYSIZE(className)) &&
+        !lstrcmpW(className, SHELL_MENU_BAR_CLASS))
+        SetWindowSubclass(window, FailCreation, FailCreationId, 0);
+    return CallNextHookEx(FailCreationHook, code, wParam, lParam);
+}
+
+// Counts the records the bars take and give back; a record given back
+// twice is counted, not freed again.
+std::vector<void*> LiveBarRecords;
+int BarRecordsFreedTwice = 0;
+
+void* CountedAllocate(size_t count, size_t size)
+{
+    void* block = calloc(count, size);
+    if (block)
+        LiveBarRecords.push_back(block);
+    return block;
+}
+
+void CountedRelease(void* block)
+{
+    for (size_t i = 0; i < LiveBarRecords.size(); ++i) {
+        if (LiveBarRecords[i] == block) {
+            LiveBarRecords.erase(LiveBarRecords.begin() + i);
+            free(block);
+            return;
+        }
+    }
+    ++BarRecordsFreedTwice;
+}
+
+class CountedBarRecords {
+public:
+    CountedBarRecords() : saved_(MenuBarRecords)
+    {
+        LiveBarRecords.clear();
+        BarRecordsFreedTwice = 0;
+        MenuBarRecords = {CountedAllocate, CountedRelease};
+    }
+    ~CountedBarRecords() { MenuBarRecords = saved_; }
+    CountedBarRecords(const CountedBarRecords&) = delete;
+    CountedBarRecords& operator=(const CountedBarRecords&) = delete;
+
+private:
+    ShellRecordHeap saved_;
+};
+
+}  // namespace
+
+TEST(MenuBar, AWindowFailingAfterItTookItsRecordFreesItOnce)
+{
+    HWND owner = CreateOwner();
+    CountedBarRecords counted;
+    BarNcDestroys = 0;
+    FailCreationHook = SetWindowsHookExW(WH_CBT, FailNewBars, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, FailCreationHook);
+    SHMENUBARINFO info = BarInfo(owner);
+    info.hwndMB = owner;
+    const BOOL made = SHCreateMenuBar(&info);
+    UnhookWindowsHookEx(FailCreationHook);
+
+    EXPECT_FALSE(made);
+    EXPECT_EQ(nullptr, info.hwndMB);
+    EXPECT_EQ(1, BarNcDestroys);  // the failure path was taken
+    EXPECT_EQ(0, BarRecordsFreedTwice);
+    EXPECT_TRUE(LiveBarRecords.empty());
+    EXPECT_EQ(nullptr, FindShellMenuBar(owner));
+
+    // Bars made and destroyed as usual give their records back once too.
+    info = BarInfo(owner);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    EXPECT_EQ(1u, LiveBarRecords.size());
+    DestroyWindow(info.hwndMB);
+    info = BarInfo(owner);
+    info.nToolBarId = 4321;  // no such resource: the record goes before any window
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(0, BarRecordsFreedTwice);
+    EXPECT_TRUE(LiveBarRecords.empty());
+    DestroyWindow(owner);
 }
