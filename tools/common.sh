@@ -181,32 +181,39 @@ tavro_throwaway_wine() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 }
 
+# The prefix's lock, for the steps that launchers starting together must
+# take one at a time. Commands run while it is held close its descriptor
+# ({TAVRO_PREFIX_LOCK}>&-): Wine's long-lived processes would otherwise
+# inherit it and hold the lock for good.
+tavro_lock_prefix() {
+    mkdir -p "$WINEPREFIX"
+    exec {TAVRO_PREFIX_LOCK}>"$WINEPREFIX/.tavro-lock"
+    flock "$TAVRO_PREFIX_LOCK"
+}
+
+tavro_unlock_prefix() {
+    exec {TAVRO_PREFIX_LOCK}>&-
+}
+
 # Creates $WINEPREFIX on first use. Ready means that wineboot finished: the
 # marker is written the moment it returns, unlike the registry files, which
 # the wineserver writes only later.
 tavro_prepare_prefix() {
-    local ready=$WINEPREFIX/.tavro-ready lock
+    local ready=$WINEPREFIX/.tavro-ready
     [ -f "$ready" ] && return 0
-    mkdir -p "$WINEPREFIX"
-    # Two launchers starting together on a new prefix: one creates it.
-    exec {lock}>"$WINEPREFIX/.tavro-lock"
-    flock "$lock"
-    if [ ! -f "$ready" ]; then
-        if [ -f "$WINEPREFIX/system.reg" ]; then
-            : # made before readiness was recorded
-        else
-            tavro_log "creating the Wine prefix $WINEPREFIX (first run only; about 15 s and 700 MB)"
-            mkdir -p "$TAVRO_STATE"
-            # The lock's descriptor is closed for Wine: the server and the
-            # services it starts would otherwise hold the lock for good.
-            if ! "$WINE" wineboot -i >"$TAVRO_STATE/wineboot.log" 2>&1 {lock}>&-; then
-                exec {lock}>&-
-                tavro_die "creating the Wine prefix failed (log: $TAVRO_STATE/wineboot.log)"
-            fi
+    tavro_lock_prefix
+    # A prefix that has its registry files already was made before
+    # readiness was recorded: it is ready.
+    if [ ! -f "$ready" ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
+        tavro_log "creating the Wine prefix $WINEPREFIX (first run only; about 15 s and 700 MB)"
+        mkdir -p "$TAVRO_STATE"
+        if ! "$WINE" wineboot -i >"$TAVRO_STATE/wineboot.log" 2>&1 {TAVRO_PREFIX_LOCK}>&-; then
+            tavro_unlock_prefix
+            tavro_die "creating the Wine prefix failed (log: $TAVRO_STATE/wineboot.log)"
         fi
-        touch "$ready"
     fi
-    exec {lock}>&-
+    touch "$ready"
+    tavro_unlock_prefix
 }
 
 # The socket of this prefix's wineserver (Wine keeps it in a folder of
@@ -242,25 +249,24 @@ tavro_stop_wine() {
 # decides with file tests alone.
 tavro_bind_wine_session() {
     tavro_session_is_current && return 0
-    local lock
     # Launchers starting together: one restarts the session, the others
     # find it current.
-    exec {lock}>"$WINEPREFIX/.tavro-lock"
-    flock "$lock"
+    tavro_lock_prefix
     if ! tavro_session_is_current; then
         tavro_stop_wine
-        "$WINESERVER" -p >/dev/null 2>&1 {lock}>&- || true
+        "$WINESERVER" -p >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- || true
         # The first program of a session starts its services and desktop,
         # which keep that program's standard output open for as long as
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
-        "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 {lock}>&- || true
+        "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 \
+            {TAVRO_PREFIX_LOCK}>&- || true
         local socket
         socket=$(tavro_wineserver_socket) || socket=
         printf '%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" >"$WINEPREFIX/.tavro-screen"
     fi
-    exec {lock}>&-
+    tavro_unlock_prefix
 }
 
 tavro_session_is_current() {
