@@ -62,6 +62,29 @@ bool NextScratchCandidate(const WCHAR* finalName, WCHAR* scratch, size_t capacit
     return ScratchCandidate(finalName, index, scratch, capacity);
 }
 
+enum class ScratchAttempt { Made, Taken, Failed };
+
+// Tries this process's scratch names for finalName in turn until `make`
+// creates a file under one (Made), passing over names already taken; stops
+// at any other failure. The name made is left in scratch, or scratch is
+// emptied.
+template <typename Make>
+bool CreateUnderScratchName(const WCHAR* finalName, WCHAR* scratch, size_t capacity, Make make)
+{
+    IgnoreFileSizeSignal();
+    for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
+        if (!NextScratchCandidate(finalName, scratch, capacity))
+            break;
+        ScratchAttempt result = make(scratch);
+        if (result == ScratchAttempt::Made)
+            return true;
+        if (result == ScratchAttempt::Failed)
+            break;
+    }
+    scratch[0] = 0;
+    return false;
+}
+
 }  // namespace
 
 bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch, size_t capacity)
@@ -72,38 +95,31 @@ bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch,
 
 HANDLE CreateScratchFile(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
 {
-    IgnoreFileSizeSignal();
-    for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
-        if (!NextScratchCandidate(finalName, scratch, capacity))
-            break;
-        HANDLE file = CreateFileW(scratch, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    CreateUnderScratchName(finalName, scratch, capacity, [&](const WCHAR* name) {
+        file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE)
-            return file;
+            return ScratchAttempt::Made;
         DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    scratch[0] = 0;
-    return INVALID_HANDLE_VALUE;
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? ScratchAttempt::Taken
+                                                                            : ScratchAttempt::Failed;
+    });
+    return file;
 }
 
 FILE* OpenScratchStream(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
 {
-    IgnoreFileSizeSignal();
-    for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
-        if (!NextScratchCandidate(finalName, scratch, capacity))
-            break;
+    FILE* file = nullptr;
+    CreateUnderScratchName(finalName, scratch, capacity, [&](const WCHAR* name) {
         // "x": created or refused in one step (O_CREAT | O_EXCL), so no
         // link is followed and no FIFO opened.
         errno = 0;
-        FILE* file = _wfopen(scratch, L"wbx");
+        file = _wfopen(name, L"wbx");
         if (file)
-            return file;
-        if (errno != EEXIST)
-            break;
-    }
-    scratch[0] = 0;
-    return nullptr;
+            return ScratchAttempt::Made;
+        return errno == EEXIST ? ScratchAttempt::Taken : ScratchAttempt::Failed;
+    });
+    return file;
 }
 
 bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
