@@ -33,10 +33,6 @@ void OnJpegReset(j_common_ptr info)
     info->err->msg_code = 0;
 }
 
-}  // namespace
-
-namespace {
-
 // Arms the recovery point and makes every library call of one compression,
 // from creating the record to finishing the file. True when the library
 // finished; false when it gave up and came back to the recovery point, the
