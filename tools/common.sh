@@ -53,12 +53,30 @@ tavro_ensure_packages() {
 }
 
 tavro_install_packages() {
-    local log=$TAVRO_STATE/packages.log sudo=()
+    local log sudo=() command="apt-get install --no-install-recommends $*"
     mkdir -p "$TAVRO_STATE"
     if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-        tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
+        # Without a terminal (a key binding, a desktop launcher, cron, su -c)
+        # sudo can only fail, with advice that the user cannot follow: the
+        # user is told what to install instead, unless sudo needs no
+        # password.
+        if ! command -v sudo >/dev/null; then
+            tavro_log "missing Debian packages: $*"
+            tavro_die "sudo is not installed; as root, install them with: $command"
+        elif sudo -n true </dev/null >/dev/null 2>&1; then
+            sudo=(sudo -n)
+        elif { : </dev/tty; } 2>/dev/null; then
+            sudo=(sudo)
+            tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
+        else
+            tavro_log "missing Debian packages: $*"
+            tavro_die "there is no terminal for sudo to ask for your password; install them with:" \
+                "sudo $command"
+        fi
     fi
+    # A log for each install: the tests' packages, installed later, must not
+    # hide how the first install went.
+    log=$(mktemp --suffix=.log "$TAVRO_STATE/packages-$(date +%Y%m%d-%H%M%S)-XXX")
     local count="$# Debian packages" cost=
     [ $# -eq 1 ] && count="1 Debian package"
     [[ " $* " == *" wine "* ]] && cost=", about 300 MB to download, once"
