@@ -53,12 +53,30 @@ tavro_ensure_packages() {
 }
 
 tavro_install_packages() {
-    local log=$TAVRO_STATE/packages.log sudo=()
+    local log sudo=() command="apt-get install --no-install-recommends $*"
     mkdir -p "$TAVRO_STATE"
     if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-        tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
+        # Without a terminal (a key binding, a desktop launcher, cron, su -c)
+        # sudo can only fail, with advice that the user cannot follow: the
+        # user is told what to install instead, unless sudo needs no
+        # password.
+        if ! command -v sudo >/dev/null; then
+            tavro_log "missing Debian packages: $*"
+            tavro_die "sudo is not installed; as root, install them with: $command"
+        elif sudo -n true </dev/null >/dev/null 2>&1; then
+            sudo=(sudo -n)
+        elif { : </dev/tty; } 2>/dev/null; then
+            sudo=(sudo)
+            tavro_log "installing Debian packages needs root: sudo may ask for your password, once"
+        else
+            tavro_log "missing Debian packages: $*"
+            tavro_die "there is no terminal for sudo to ask for your password; install them with:" \
+                "sudo $command"
+        fi
     fi
+    # A log for each install: the tests' packages, installed later, must not
+    # hide how the first install went.
+    log=$(mktemp --suffix=.log "$TAVRO_STATE/packages-$(date +%Y%m%d-%H%M%S)-XXX")
     local count="$# Debian packages" cost=
     [ $# -eq 1 ] && count="1 Debian package"
     [[ " $* " == *" wine "* ]] && cost=", about 300 MB to download, once"
@@ -128,28 +146,48 @@ tavro_configure() {
 # Runs Ninja with a progress line instead of its output, which goes to the
 # log; on a failure the failing steps are shown.
 tavro_ninja() {
-    local log=$TAVRO_STATE/build.log tty=0
+    local log=$TAVRO_STATE/build.log tty=0 status=0
     [ -t 2 ] && tty=1
+    mkdir -p "$TAVRO_STATE"
     NINJA_STATUS='[%f/%t] ' ninja -C "$TAVRO_BUILD" "$@" 2>&1 |
-        awk -v logfile="$log" -v tty="$tty" '
-            { print > logfile }
-            /^\[[0-9]+\/[0-9]+\] Re-running CMake/ {
-                print "tavro: the build files changed: configuring again" > "/dev/stderr"
-                next
-            }
-            /^\[[0-9]+\/[0-9]+\] / {
-                split(substr($1, 2), step, "/")
-                done = step[1] + 0; total = step[2] + 0
-                if (done == 0) next
-                if (tty) printf "\rtavro: building %d of %d", done, total > "/dev/stderr"
-                else if (done == 1 || done == total || int(done * 4 / total) > int((done - 1) * 4 / total))
-                    printf "tavro: building %d of %d\n", done, total > "/dev/stderr"
-                shown = 1
-            }
-            END { if (tty && shown) printf "\n" > "/dev/stderr" }'
-    if [ "${PIPESTATUS[0]}" -ne 0 ]; then
+        tavro_build_progress "$tty" >"$log" || status=$?
+    if [ "$status" -ne 0 ]; then
         sed -n '/^FAILED: /,$p' "$log" >&2
         tavro_die "the build failed (log: $log)"
+    fi
+}
+
+# Passes Ninja's output through and tells stderr how far the build is, the
+# moment each step ends: on a terminal one line that counts, otherwise a
+# line at the start, at each quarter and at the end. A shell loop, not awk:
+# mawk, Debian's awk, holds back what it writes until it exits, and a
+# machine need not have an awk at all.
+tavro_build_progress() {
+    local tty=$1 line done total shown=0
+    local status_line='^\[([0-9]+)/([0-9]+)\] (.*)$'
+    while IFS= read -r line || [ -n "$line" ]; do
+        printf '%s\n' "$line"
+        [[ $line =~ $status_line ]] || continue
+        done=$((10#${BASH_REMATCH[1]}))
+        total=$((10#${BASH_REMATCH[2]}))
+        if [[ ${BASH_REMATCH[3]} == "Re-running CMake"* ]]; then
+            if [ "$shown" -eq 1 ]; then
+                printf '\n' >&2
+                shown=0
+            fi
+            tavro_log "the build files changed: configuring again"
+        elif [ "$done" -eq 0 ]; then
+            :
+        elif [ "$tty" -eq 1 ]; then
+            printf '\rtavro: building %d of %d' "$done" "$total" >&2
+            shown=1
+        elif [ "$done" -eq 1 ] || [ "$done" -eq "$total" ] ||
+            [ $((done * 4 / total)) -gt $(((done - 1) * 4 / total)) ]; then
+            tavro_log "building $done of $total"
+        fi
+    done
+    if [ "$shown" -eq 1 ]; then
+        printf '\n' >&2
     fi
 }
 
