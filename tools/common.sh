@@ -243,7 +243,7 @@ tavro_prepare_prefix() {
     # A prefix that has its registry files already was made before
     # readiness was recorded: it is ready.
     if [ ! -f "$ready" ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
-        tavro_log "creating the Wine prefix $WINEPREFIX (first run only; about 15 s and 700 MB)"
+        tavro_log "creating the Wine prefix $WINEPREFIX (first run only; about 700 MB)"
         mkdir -p "$TAVRO_STATE"
         if ! "$WINE" wineboot -i >"$TAVRO_STATE/wineboot.log" 2>&1 {TAVRO_PREFIX_LOCK}>&-; then
             tavro_unlock_prefix
