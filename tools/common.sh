@@ -216,6 +216,14 @@ tavro_prepare_prefix() {
     tavro_unlock_prefix
 }
 
+# The dpi of this prefix's screen. Wine reads it when a session starts, so
+# the running session, if any, ends; the next one sees it.
+tavro_set_dpi() {
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || tavro_die "could not set the dpi to $1 in $WINEPREFIX"
+    tavro_stop_wine
+}
+
 # The socket of this prefix's wineserver (Wine keeps it in a folder of
 # /tmp that it names in the prefix); fails before the first server.
 tavro_wineserver_socket() {
