@@ -174,6 +174,14 @@ tavro_quiet_sound() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d"
 }
 
+# With no sound card, ALSA can only complain (a dozen lines on the terminal
+# for every sound), and the sound is fire-and-forget: Wine's ALSA driver
+# stays out of it. A sound server, where there is one, still plays it.
+tavro_quiet_alsa_without_card() {
+    compgen -G '/dev/snd/pcmC*' >/dev/null ||
+        export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv=d"
+}
+
 # A prefix for tests and benchmarks: quiet, and no entries in the user's
 # desktop menu for the shortcuts it makes.
 tavro_throwaway_wine() {
