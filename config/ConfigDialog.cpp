@@ -110,7 +110,10 @@ void LayOutPages(HWND hDlg)
     Dialog.laidOutFor = ClientSize(hDlg);
     const RECT client = {0, 0, Dialog.laidOutFor.cx, Dialog.laidOutFor.cy};
     PlaceChild(Dialog.tab, client);
-    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab));
+    RECT icon = {};
+    GetWindowRect(Dialog.icon, &icon);
+    SIZE iconSize = {icon.right - icon.left, icon.bottom - icon.top};
+    ConfigPageLayout layout = ComputeConfigLayout(DisplayRect(Dialog.tab), iconSize);
     PlaceChild(Dialog.aboutText, layout.aboutText);
     SetWindowPos(Dialog.icon, nullptr, layout.icon.x, layout.icon.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -61,6 +61,10 @@ void CreateFonts(OptionTreeState* state)
     // Wine's system font is bold already; the normal copy is made normal so
     // that the bold captions of changed rows stand out, as on the handheld.
     font.lfWeight = FW_NORMAL;
+    // The stock font's width stays what it is at 96 dpi while its height
+    // follows the dpi: a width of 0 lets the font mapper keep the face's
+    // proportions at every dpi.
+    font.lfWidth = 0;
     state->fontNormal = CreateFontIndirectW(&font);
     font.lfWeight = FW_BOLD;
     state->fontBold = CreateFontIndirectW(&font);

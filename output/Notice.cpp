@@ -35,13 +35,27 @@ void DrawTextInFont(HDC dc, const WCHAR* text, RECT rect, UINT format)
     DrawTextW(dc, text, -1, &rect, format);
 }
 
+// How far the window's outer rectangle reaches beyond its client area on
+// each side: whatever frame the platform gives the template's style.
+RECT MeasureFrame(HWND window)
+{
+    RECT outer = {}, client = {};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    return {client.left - outer.left, client.top - outer.top, outer.right - client.right,
+            outer.bottom - client.bottom};
+}
+
 INT_PTR OnInitDialog(HWND notice)
 {
     int bw = NoticeBackground.width;
     int bh = NoticeBackground.height;
     RECT place = NoticeWindowRect(bw, bh, GetSystemMetrics(SM_CXSCREEN),
                                   GetSystemMetrics(SM_CYSCREEN));
-    SetWindowPos(notice, nullptr, place.left, place.top, bw, bh, 0);
+    place = NoticeFramedRect(place, MeasureFrame(notice));
+    SetWindowPos(notice, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, 0);
 
     RECT button = NoticeButtonRect(bw, bh);
     CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, button.left,

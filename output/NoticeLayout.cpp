@@ -11,6 +11,9 @@ const WORD TemplateY = 10;
 const WORD TemplateWidth = 200;
 const WORD TemplateHeight = 150;
 
+// The frame NoticeWindowRect's placement allows for on each side.
+const int HandheldFrame = 1;
+
 const WCHAR NoticePrefix[] = L"Скриншот снят в: ";
 const WCHAR Ellipsis = 0x2026;
 
@@ -52,6 +55,15 @@ RECT NoticeWindowRect(int bw, int bh, int sw, int sh)
     int left = (sw - bw) / 2 - 1;
     int top = (sh - bh) / 2 - 1;
     return {left, top, left + bw, top + bh};
+}
+
+RECT NoticeFramedRect(const RECT& place, const RECT& frame)
+{
+    const int paneLeft = place.left + HandheldFrame;
+    const int paneTop = place.top + HandheldFrame;
+    return {paneLeft - frame.left, paneTop - frame.top,
+            paneLeft + (place.right - place.left) + frame.right,
+            paneTop + (place.bottom - place.top) + frame.bottom};
 }
 
 RECT NoticeButtonRect(int bw, int bh)

@@ -22,8 +22,16 @@ void WriteNoticeTemplate(BYTE* block);
 
 // The window's outer rectangle for a background of bw x bh on a screen of
 // sw x sh: centred, one pixel up and left of the region the background was
-// copied from.
+// copied from, for the handheld's frame of one pixel around the pane.
 RECT NoticeWindowRect(int bw, int bh, int sw, int sh);
+
+// The outer rectangle that lays the pane (the client area, bw x bh) exactly
+// over the region behind it, for a window whose frame reaches `frame` beyond
+// the client area on each side. `place` is NoticeWindowRect's; a platform
+// draws a frame of its own for the template's style (Wine's dialog frame is
+// three pixels wide, a window manager may draw none), so only the frame
+// differs from the handheld's.
+RECT NoticeFramedRect(const RECT& place, const RECT& frame);
 
 // The button in the notice's client area: centred, 30 pixels above the
 // bottom.

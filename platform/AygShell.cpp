@@ -14,9 +14,6 @@ const UINT_PTR ShellDialogSubclassId = 0x7A5C;
 // default handling never acts on it.
 const LRESULT HTOKBUTTON = 0x70;
 
-// The title strip's and the menu bar's height at 96 dpi: the handheld's own.
-const int BarPixelsAt96Dpi = 26;
-
 // Made by SHInitDialog and handed to the subclass with the window; the
 // subclass frees it at WM_NCDESTROY.
 struct ShellDialog {
@@ -58,7 +55,7 @@ RECT TitleRect(HWND hDlg, const ShellDialog& shell)
 {
     RECT window;
     GetWindowRect(hDlg, &window);
-    RECT title = {0, 0, window.right - window.left, ScaledPixels(shell, BarPixelsAt96Dpi)};
+    RECT title = {0, 0, window.right - window.left, ScaledPixels(shell, ShellBarHeightAt96Dpi)};
     return title;
 }
 
@@ -142,7 +139,7 @@ LRESULT OnNcCalcSize(HWND hDlg, ShellDialog& shell, UINT message, WPARAM wParam,
     LRESULT result = DefSubclassProc(hDlg, message, wParam, lParam);
     RECT& client = wParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                           : *reinterpret_cast<RECT*>(lParam);
-    client.top += ScaledPixels(shell, BarPixelsAt96Dpi);
+    client.top += ScaledPixels(shell, ShellBarHeightAt96Dpi);
     if (client.top > client.bottom)
         client.top = client.bottom;
     return result;
@@ -258,7 +255,7 @@ ShellDialog* AttachShellDialog(HWND hDlg)
 
 int ShellBarHeight()
 {
-    return MulDiv(BarPixelsAt96Dpi, ScreenDpi(), 96);
+    return MulDiv(ShellBarHeightAt96Dpi, ScreenDpi(), 96);
 }
 
 RECT ShellOkButtonRect(HWND hDlg)

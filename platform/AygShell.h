@@ -92,6 +92,7 @@ BOOL SHInitExtraControls();
 // Height in pixels of the title strip and of the menu bar: 26 at 96 dpi,
 // the handheld's own.
 int ShellBarHeight();
+const int ShellBarHeightAt96Dpi = 26;
 
 // The ok button's rectangle in screen coordinates; empty when hDlg has none.
 RECT ShellOkButtonRect(HWND hDlg);

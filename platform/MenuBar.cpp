@@ -94,12 +94,22 @@ RECT KeyRect(HWND bar, const MenuBar& state, int index)
 
 // ---- Painting ----
 
-// A small triangle pointing up: this key opens a menu above the bar.
+// The bar's measures are the handheld's at 96 dpi and grow with the bar,
+// which follows the dpi.
+int Scaled(int pixelsAt96Dpi)
+{
+    return MulDiv(pixelsAt96Dpi, ShellBarHeight(), ShellBarHeightAt96Dpi);
+}
+
+// A small triangle pointing up, 7 x 4 pixels at 96 dpi: this key opens a
+// menu above the bar.
 void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
 {
     GdiSelection brush = SelectSolidBrush(dc, colour);
     GdiSelection pen = SelectSolidPen(dc, colour);
-    POINT mark[3] = {{x, middleY + 2}, {x + 6, middleY + 2}, {x + 3, middleY - 1}};
+    const int half = Scaled(3);
+    const int base = middleY + Scaled(4) / 2;
+    POINT mark[3] = {{x, base}, {x + 2 * half, base}, {x + half, base - Scaled(4) + 1}};
     Polygon(dc, mark, 3);
 }
 
@@ -127,12 +137,12 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     SIZE extent = {0, 0};
     GetTextExtentPoint32W(dc, label, lstrlenW(label), &extent);
     bool hasPopup = button.popupIndex >= 0;
-    int markWidth = hasPopup ? 10 : 0;
+    int markWidth = hasPopup ? Scaled(10) : 0;
     int x = key.left + (key.right - key.left - extent.cx - markWidth) / 2;
     int middle = (key.top + key.bottom) / 2;
     TextOutW(dc, x, middle - extent.cy / 2, label, lstrlenW(label));
     if (hasPopup)
-        DrawPopupMark(dc, x + extent.cx + 4, middle, text);
+        DrawPopupMark(dc, x + extent.cx + Scaled(4), middle, text);
 
     if (index > 0)  // a divider between keys
         DrawLine(dc, {key.left, key.top + 4}, {key.left, key.bottom - 4}, ShellColours.barLine);
@@ -390,7 +400,7 @@ MenuBar* BuildMenuBar(const SHMENUBARINFO& info)
     state->customBackground = (info.dwFlags & SHCMBF_COLORBK) &&
                               info.cbSize >= SHMENUBARINFO_HANDHELD_SIZE;
     state->background = info.clrBk;
-    int fontHeight = MulDiv(ShellBarHeight(), 12, 26);
+    int fontHeight = Scaled(12);
     state->font = CreateShellFont(fontHeight);
     return state;
 }

@@ -212,6 +212,14 @@ tavro_quiet_sound() {
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv=d"
 }
 
+# With no sound card, ALSA can only complain (a dozen lines on the terminal
+# for every sound), and the sound is fire-and-forget: Wine's ALSA driver
+# stays out of it. A sound server, where there is one, still plays it.
+tavro_quiet_alsa_without_card() {
+    compgen -G '/dev/snd/pcmC*' >/dev/null ||
+        export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv=d"
+}
+
 # A prefix for tests and benchmarks: quiet, and no entries in the user's
 # desktop menu for the shortcuts it makes.
 tavro_throwaway_wine() {
@@ -252,6 +260,14 @@ tavro_prepare_prefix() {
     fi
     touch "$ready"
     tavro_unlock_prefix
+}
+
+# The dpi of this prefix's screen. Wine reads it when a session starts, so
+# the running session, if any, ends; the next one sees it.
+tavro_set_dpi() {
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1 || tavro_die "could not set the dpi to $1 in $WINEPREFIX"
+    tavro_stop_wine
 }
 
 # The socket of this prefix's wineserver (Wine keeps it in a folder of

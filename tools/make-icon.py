@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program icon (icon group 101): a tilted handheld computer with a
-blue screen, at 32 x 32 and 16 x 16, each at 256 colours and at 32 bits per
-pixel, and writes it as res/tavro.ico. Plain Python, no imaging library, so
+blue screen, at 64 x 64, 48 x 48, 32 x 32 and 16 x 16 (the larger ones for
+screens of 192 and 144 dpi), each at 256 colours and at 32 bits per pixel,
+and writes it as res/tavro.ico. Plain Python, no imaging library, so
 the picture can be made again on any machine:
 
     python3 tools/make-icon.py res/tavro.ico
@@ -163,7 +164,7 @@ def main():
     target = sys.argv[1] if len(sys.argv) > 1 else "res/tavro.ico"
     palette = palette_256()
     images = []
-    for size in (32, 16):
+    for size in (64, 48, 32, 16):
         rows = render(size)
         images.append((size, 8, image_8bpp(rows, size, palette)))
         images.append((size, 32, image_32bpp(rows, size)))

@@ -2,10 +2,12 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/CounterLock.h"
 #include "app/Settings.h"
@@ -192,12 +194,13 @@ TEST_F(ConfigDialogTest, PagesFillTheScreenBetweenTitleAndSoftKeys)
     EXPECT_EQ(display.right, tree.right);  // (D.right - 5) wide from x 5
     EXPECT_EQ(display.bottom, tree.bottom);
     EXPECT_EQ(5, about.left);
-    EXPECT_EQ(40, about.top);
+    EXPECT_EQ(icon.bottom + 3, about.top);  // 40 with a 32-pixel icon
     EXPECT_EQ(display.right - 5, about.right);
     EXPECT_EQ(display.bottom - 5, about.bottom);
-    EXPECT_EQ((display.right - display.left - 32) / 2, icon.left);
+    // The system's icon size: 32 at 96 dpi, 64 at 192; centred whatever it is.
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), icon.right - icon.left);
+    EXPECT_EQ((display.right - display.left - (icon.right - icon.left)) / 2, icon.left);
     EXPECT_EQ(5, icon.top);
-    EXPECT_EQ(32, icon.right - icon.left);
 
     EXPECT_TRUE(treeShown);
     EXPECT_FALSE(aboutShown);
@@ -205,6 +208,188 @@ TEST_F(ConfigDialogTest, PagesFillTheScreenBetweenTitleAndSoftKeys)
     EXPECT_EQ("Tavro ver 1.04\r\n\r\nУстановка\r\nВыбери пункт меню \"Создать ярлыки\", "
               "созданные ярлыки можно назначить на аппаратные кнопки или добавить в лаунчер.",
               aboutText);
+}
+
+// ---- Text and marks at every dpi ----
+
+// Part of the screen as 0x00RRGGBB pixels.
+struct ScreenArea {
+    RECT rect;
+    std::vector<DWORD> pixels;
+    explicit ScreenArea(const RECT& area) : rect(area), pixels(ScreenPixels(area)) {}
+    DWORD At(int x, int y) const
+    {
+        return pixels[static_cast<size_t>(y - rect.top) * (rect.right - rect.left) +
+                      (x - rect.left)];
+    }
+};
+
+// The boxes around what differs from the background in each band of rows
+// of part of an area: one box per band, top to bottom.
+std::vector<RECT> InkBands(const ScreenArea& area, const RECT& part, DWORD background)
+{
+    std::vector<RECT> bands;
+    bool inBand = false;
+    for (int y = part.top; y < part.bottom; ++y) {
+        int left = part.right, right = part.left;
+        for (int x = part.left; x < part.right; ++x) {
+            if (area.At(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+            }
+        }
+        if (left >= right) {
+            inBand = false;
+            continue;
+        }
+        if (!inBand)
+            bands.push_back(RECT{left, y, right, y + 1});
+        RECT& band = bands.back();
+        band.left = std::min(band.left, static_cast<LONG>(left));
+        band.right = std::max(band.right, static_cast<LONG>(right));
+        band.bottom = y + 1;
+        inBand = true;
+    }
+    return bands;
+}
+
+// What the tree and the soft keys show, measured on the screen.
+struct DialogInk {
+    int valueX = -1;       // the first underline's ends: the value column
+    int valueRight = -1;
+    std::vector<RECT> captions;
+    RECT firstValue = {};  // the first row's value text
+    RECT menuMark = {};    // the "Меню" key's mark
+};
+
+DialogInk ReadDialogInk(HWND dialog)
+{
+    DialogInk ink;
+    HWND tree = TreeOf(dialog);
+    RECT client;
+    GetClientRect(tree, &client);
+    MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    ScreenArea area(client);
+    const DWORD white = 0xFFFFFF;
+
+    // The value column's underline: the first long black line, longer
+    // than any stroke of a letter.
+    const int underlineLength = 40;
+    int underline = -1;
+    for (int y = client.top; y < client.bottom && underline < 0; ++y) {
+        for (int x = client.left; x < client.right;) {
+            int start = x;
+            while (x < client.right && area.At(x, y) == 0)
+                ++x;
+            if (x - start > underlineLength) {
+                underline = y;
+                ink.valueX = start;
+                ink.valueRight = x;
+                break;
+            }
+            x = x == start ? x + 1 : x;
+        }
+    }
+    if (underline < 0)
+        return ink;
+    ink.captions = InkBands(area, RECT{client.left, client.top, ink.valueX - 1, client.bottom},
+                            white);
+    if (!ink.captions.empty()) {
+        std::vector<RECT> value = InkBands(
+            area, RECT{ink.valueX, ink.captions[0].top, ink.valueRight, underline}, white);
+        if (!value.empty())
+            ink.firstValue = value[0];
+    }
+
+    // The mark is the rightmost thing on the "Меню" key.
+    RECT bar;
+    GetWindowRect(MenuBarOf(dialog), &bar);
+    RECT key = {(bar.left + bar.right) / 2, bar.top + 1, bar.right, bar.bottom};
+    ScreenArea keys(key);
+    // The key shades from top to bottom; its label and mark are dark.
+    auto dark = [&](int x, int y) {
+        DWORD pixel = keys.At(x, y);
+        return (pixel >> 16 & 0xFF) + (pixel >> 8 & 0xFF) + (pixel & 0xFF) < 3 * 128;
+    };
+    auto columnHasInk = [&](int x) {
+        for (int y = key.top; y < key.bottom; ++y)
+            if (dark(x, y))
+                return true;
+        return false;
+    };
+    int right = key.right - 1;
+    while (right > key.left && !columnHasInk(right))
+        --right;
+    int left = right;
+    while (left > key.left && columnHasInk(left - 1))
+        --left;
+    for (int y = key.top; y < key.bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            if (!dark(x, y))
+                continue;
+            if (ink.menuMark.right == 0)
+                ink.menuMark = RECT{left, y, right + 1, y + 1};
+            ink.menuMark.bottom = y + 1;
+        }
+    }
+    return ink;
+}
+
+int Width(const RECT& box) { return box.right - box.left; }
+int Height(const RECT& box) { return box.bottom - box.top; }
+
+// Captions, values and the soft keys' mark grow with the dpi and keep their
+// proportions; nothing is clipped or overlaps. The widths of a first run
+// are kept in the file TAVRO_DPI_RECORD names (tests/app/on-own-screen
+// --dpi), and a run at another dpi is measured against them.
+TEST_F(ConfigDialogTest, TextAndMarksGrowWithTheDpi)
+{
+    DialogInk ink;
+    RunConfigDialogDriven([&](HWND dialog) {
+        PumpMessages(300);
+        ink = ReadDialogInk(dialog);
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    ASSERT_GT(ink.valueX, 0) << "no value column on the screen";
+    ASSERT_EQ(static_cast<size_t>(ConfigItemCount), ink.captions.size())
+        << "the captions' rows touch or are missing";
+    for (const RECT& caption : ink.captions)
+        EXPECT_LT(caption.right, ink.valueX - 4) << "clipped: the caption at y " << caption.top;
+    EXPECT_GT(Width(ink.firstValue), 0);
+    EXPECT_LE(ink.firstValue.right, ink.valueRight);
+    EXPECT_GT(Width(ink.menuMark), 0);
+
+    const char* record = getenv("TAVRO_DPI_RECORD");
+    if (!record)
+        return;
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    int measured[5] = {dpi, Width(ink.captions[0]), Width(ink.firstValue), Width(ink.menuMark),
+                       Height(ink.menuMark)};
+    int first[5] = {};
+    FILE* file = fopen(record, "r");
+    if (!file) {
+        file = fopen(record, "w");
+        ASSERT_NE(nullptr, file);
+        fprintf(file, "%d %d %d %d %d\n", measured[0], measured[1], measured[2], measured[3],
+                measured[4]);
+        fclose(file);
+        return;
+    }
+    int read = fscanf(file, "%d %d %d %d %d", &first[0], &first[1], &first[2], &first[3],
+                      &first[4]);
+    fclose(file);
+    ASSERT_EQ(5, read);
+    const double scale = static_cast<double>(dpi) / first[0];
+    const char* what[5] = {"", "first caption", "first value", "mark's width", "mark's height"};
+    for (int i = 1; i < 5; ++i) {
+        double ratio = static_cast<double>(measured[i]) / first[i];
+        EXPECT_GE(ratio, 0.85 * scale) << what[i] << ": " << first[i] << " at " << first[0]
+                                       << " dpi, " << measured[i] << " at " << dpi;
+        EXPECT_LE(ratio, 1.15 * scale) << what[i] << ": " << first[i] << " at " << first[0]
+                                       << " dpi, " << measured[i] << " at " << dpi;
+    }
 }
 
 TEST_F(ConfigDialogTest, TabTapsSwitchThePages)
@@ -538,7 +723,7 @@ TEST_F(ConfigDialogTest, PagesFollowWhenTheDialogChangesSize)
     EXPECT_EQ(display.bottom, tree.bottom);
     EXPECT_EQ(display.right - 5, about.right);
     EXPECT_EQ(display.bottom - 5, about.bottom);
-    EXPECT_EQ((display.right - display.left - 32) / 2, icon.left);
+    EXPECT_EQ((display.right - display.left - (icon.right - icon.left)) / 2, icon.left);
 }
 
 TEST_F(ConfigDialogTest, AChangeOfScreenSizeLaysTheDialogOutAgain)

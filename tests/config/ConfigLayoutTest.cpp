@@ -5,7 +5,7 @@
 TEST(ConfigLayout, PlacesThePagesInTheDisplayRectangle)
 {
     RECT display = {2, 2, 236, 242};
-    ConfigPageLayout layout = ComputeConfigLayout(display);
+    ConfigPageLayout layout = ComputeConfigLayout(display, {32, 32});
     EXPECT_EQ(5, layout.tree.left);
     EXPECT_EQ(5, layout.tree.top);
     EXPECT_EQ(236, layout.tree.right);   // width 236 - 5 from x 5
@@ -16,12 +16,18 @@ TEST(ConfigLayout, PlacesThePagesInTheDisplayRectangle)
     EXPECT_EQ(237, layout.aboutText.bottom); // height 242 - 45
     EXPECT_EQ(101, layout.icon.x);           // (236 - 2 - 32) / 2
     EXPECT_EQ(5, layout.icon.y);
+    // A larger icon (192 dpi) is centred all the same, and the text makes
+    // room for it.
+    ConfigPageLayout large = ComputeConfigLayout(display, {64, 64});
+    EXPECT_EQ(85, large.icon.x);  // (236 - 2 - 64) / 2
+    EXPECT_EQ(72, large.aboutText.top);  // 5 + 64 + 3
+    EXPECT_EQ(237, large.aboutText.bottom);
 }
 
 TEST(ConfigLayout, ATinyDisplayGivesEmptyPagesNotNegativeOnes)
 {
     RECT display = {2, 2, 8, 30};
-    ConfigPageLayout layout = ComputeConfigLayout(display);
+    ConfigPageLayout layout = ComputeConfigLayout(display, {32, 32});
     EXPECT_EQ(layout.aboutText.left, layout.aboutText.right);
     EXPECT_EQ(layout.aboutText.top, layout.aboutText.bottom);
     EXPECT_EQ(8, layout.tree.right);

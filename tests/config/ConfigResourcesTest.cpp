@@ -104,23 +104,27 @@ TEST(ConfigResources, DialogTemplate)
     EXPECT_EQ(101u, ReadU16(bytes, offset + 24));
 }
 
-TEST(ConfigResources, ProgramIconAtTwoSizesAndTwoDepths)
+// 16 and 32 pixels, and 48 and 64 for screens of 144 and 192 dpi, where
+// the system's icons are that large.
+TEST(ConfigResources, ProgramIconAtFourSizesAndTwoDepths)
 {
     std::vector<unsigned char> group =
         ResourceBytes(101, reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
     ASSERT_GE(group.size(), 6u);
-    ASSERT_EQ(4u, ReadU16(group, 4));
-    ASSERT_EQ(6u + 4 * 14, group.size());
+    ASSERT_EQ(8u, ReadU16(group, 4));
+    ASSERT_EQ(6u + 8 * 14, group.size());
+    const unsigned sizes[4] = {16, 32, 48, 64};
     int found = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 8; ++i) {
         size_t entry = 6 + i * 14;
         unsigned size = group[entry];
         unsigned bits = ReadU16(group, entry + 6);
-        EXPECT_TRUE(size == 32 || size == 16) << size;
         EXPECT_TRUE(bits == 8 || bits == 32) << bits;
-        found |= (size == 32 ? 1 : 4) << (bits == 32 ? 1 : 0);
+        for (int s = 0; s < 4; ++s)
+            if (size == sizes[s])
+                found |= 1 << (2 * s + (bits == 32 ? 1 : 0));
     }
-    EXPECT_EQ(0xF, found);  // each size at each depth
+    EXPECT_EQ(0xFF, found);  // each size at each depth
 
     HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101),
                                                IMAGE_ICON, 32, 32, 0));

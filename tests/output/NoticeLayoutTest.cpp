@@ -55,6 +55,34 @@ TEST(NoticeLayout, PlacementOnBothOrientations)
     EXPECT_EQ(-3, narrow.top);
 }
 
+TEST(NoticeLayout, TheFrameGoesAroundThePaneNotOverIt)
+{
+    // The pane lies over the copied region (20, 115)-(220, 205) whatever
+    // frame the window has around it.
+    RECT place = NoticeWindowRect(200, 90, 240, 320);
+    RECT handheld = NoticeFramedRect(place, {1, 1, 1, 1});
+    EXPECT_EQ(19, handheld.left);
+    EXPECT_EQ(114, handheld.top);
+    EXPECT_EQ(221, handheld.right);
+    EXPECT_EQ(206, handheld.bottom);
+    RECT dialogFrame = NoticeFramedRect(place, {3, 3, 3, 3});
+    EXPECT_EQ(17, dialogFrame.left);
+    EXPECT_EQ(112, dialogFrame.top);
+    EXPECT_EQ(223, dialogFrame.right);
+    EXPECT_EQ(208, dialogFrame.bottom);
+    RECT none = NoticeFramedRect(place, {0, 0, 0, 0});
+    EXPECT_EQ(20, none.left);
+    EXPECT_EQ(115, none.top);
+    EXPECT_EQ(220, none.right);
+    EXPECT_EQ(205, none.bottom);
+    // A frame that differs by side, as a caption would make it.
+    RECT uneven = NoticeFramedRect(NoticeWindowRect(200, 90, 320, 240), {2, 20, 4, 6});
+    EXPECT_EQ(58, uneven.left);
+    EXPECT_EQ(55, uneven.top);
+    EXPECT_EQ(264, uneven.right);
+    EXPECT_EQ(171, uneven.bottom);
+}
+
 TEST(NoticeLayout, ButtonAndTextRectangles)
 {
     RECT button = NoticeButtonRect(200, 90);

@@ -16,11 +16,16 @@
 
 namespace {
 
-const int ScreenWidth = 240;
-const int ScreenHeight = 320;
-// The region CaptureRun copies behind the notice on a 240 x 320 screen.
-const int RegionLeft = 20;
-const int RegionTop = 115;
+const int RegionWidth = 200;
+const int RegionHeight = 90;
+
+// The centred region CaptureRun copies behind the notice: (20, 115) on a
+// 240 x 320 screen, (60, 75) on 320 x 240.
+POINT RegionOrigin()
+{
+    return {(GetSystemMetrics(SM_CXSCREEN) - RegionWidth) / 2,
+            (GetSystemMetrics(SM_CYSCREEN) - RegionHeight) / 2};
+}
 
 // The whole screen as 0x00RRGGBB pixels, top row first.
 struct Screenshot {
@@ -60,9 +65,10 @@ DWORD BackgroundAt(int x, int y)
 // What CaptureRun does before it shows the notice.
 void PrepareNotice(const WCHAR* path, int autoClose)
 {
+    POINT region = RegionOrigin();
     HDC screen = GetDC(nullptr);
-    NoticeBackground.CaptureFrom(screen, RegionLeft, RegionTop, RegionLeft + 200,
-                                 RegionTop + 90);
+    NoticeBackground.CaptureFrom(screen, region.x, region.y, region.x + RegionWidth,
+                                 region.y + RegionHeight);
     ReleaseDC(nullptr, screen);
     NoticeBackground.Dim(25);
     lstrcpynW(OutputPath, path, MAX_PATH);
@@ -165,13 +171,15 @@ INT_PTR DriveNoticeDialog(std::function<void(HWND)> script, bool& found)
 
 class NoticeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(ScreenWidth, GetSystemMetrics(SM_CXSCREEN));
-        ASSERT_EQ(ScreenHeight, GetSystemMetrics(SM_CYSCREEN));
-        AutoCloseCountdown = NoticeCountdownStart;
-    }
+    void SetUp() override { AutoCloseCountdown = NoticeCountdownStart; }
 };
+
+// Whether the screen shows the notice's button where its top left corner
+// belongs: its dark green outline.
+bool ButtonShownAt(int x, int y)
+{
+    return ScreenPixels(RECT{x, y, x + 1, y + 1})[0] == 0x1F551F;
+}
 
 // Counts this process's live GDI objects. Wine's GetGuiResources is a stub
 // that answers 0, but Wine takes a handle whose upper word is zero as "the
@@ -193,23 +201,18 @@ TEST_F(NoticeTest, ShowsTheDarkenedRegionTheTextAndTheButton)
     ScreenPattern pattern;
     PrepareNotice(L"\\Temp\\screen00.bmp", 0);
     // The background is the darkened copy of the very region behind it.
-    for (int y = 0; y < 90; ++y)
-        for (int x = 0; x < 200; ++x)
-            ASSERT_EQ(Dimmed(pattern.Colour(RegionLeft + x, RegionTop + y)), BackgroundAt(x, y))
+    POINT region = RegionOrigin();
+    for (int y = 0; y < RegionHeight; ++y)
+        for (int x = 0; x < RegionWidth; ++x)
+            ASSERT_EQ(Dimmed(pattern.Colour(region.x + x, region.y + y)), BackgroundAt(x, y))
                 << x << "," << y;
 
-    RECT window = {}, button = {}, client = {};
-    POINT origin = {0, 0};
     std::string text, textLater;
     bool stillOpen = false;
     Screenshot shot;
     bool found = false;
     INT_PTR result = DriveNoticeDialog(
         [&](HWND notice) {
-            GetWindowRect(notice, &window);
-            GetWindowRect(GetDlgItem(notice, NoticeButtonId), &button);
-            GetClientRect(notice, &client);
-            ClientToScreen(notice, &origin);
             text = ButtonText(notice);
             shot = TakeScreenshot();
             // Without AutoClose it waits for a tap, past the countdown's time.
@@ -225,37 +228,9 @@ TEST_F(NoticeTest, ShowsTheDarkenedRegionTheTextAndTheButton)
     EXPECT_EQ("OK", text);
     EXPECT_EQ("OK", textLater);
 
-    EXPECT_EQ(19, window.left);
-    EXPECT_EQ(114, window.top);
-    EXPECT_EQ(200, window.right - window.left);
-    EXPECT_EQ(90, window.bottom - window.top);
-    EXPECT_EQ(origin.x + 60, button.left);
-    EXPECT_EQ(origin.y + 60, button.top);
-    EXPECT_EQ(80, button.right - button.left);
-    EXPECT_EQ(20, button.bottom - button.top);
-
-    // Where neither text nor button reaches, the pane shows the background.
-    auto checkPane = [&](int x, int y) {
-        ASSERT_EQ(BackgroundAt(x, y), shot.At(origin.x + x, origin.y + y)) << x << "," << y;
-    };
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < client.right; ++x)
-            checkPane(x, y);
-    for (int y = client.bottom - 30; y < client.bottom; ++y) {
-        for (int x = 0; x < 55; ++x)
-            checkPane(x, y);
-        for (int x = 145; x < client.right; ++x)
-            checkPane(x, y);
-    }
-
-    // White text above the button: the darkened pane never gets that bright.
-    int white = 0;
-    for (int y = 3; y < client.bottom - 30; ++y)
-        for (int x = 3; x < client.right - 3; ++x)
-            white += shot.At(origin.x + x, origin.y + y) == 0xFFFFFF;
-    EXPECT_GT(white, 100);
-
-    // The button face: bitmap 300 over the whole button, outline included.
+    // The button face: bitmap 300 over the whole 80 x 20 button, outline
+    // included, at (60, 60) of the pane.
+    RECT button = {region.x + 60, region.y + 60, region.x + 140, region.y + 80};
     EXPECT_EQ(0x1F551Fu, shot.At(button.left, button.top));
     EXPECT_EQ(0x1F551Fu, shot.At(button.right - 1, button.bottom - 1));
     EXPECT_EQ(0xFFCE82u, shot.At(button.left + 1, button.top + 1));
@@ -267,6 +242,66 @@ TEST_F(NoticeTest, ShowsTheDarkenedRegionTheTextAndTheButton)
         for (int x = button.left + 3; x < button.right - 3; ++x)
             dark += shot.At(x, y) == 0x000000;
     EXPECT_GT(dark, 20);
+}
+
+// What the user sees, whatever frame the platform or a window manager
+// draws around the notice: at every pixel of the copied region but its
+// outermost ring, the pane shows the darkened copy of the very pixel
+// beneath it, but where the text and the button are; the button ends 10
+// pixels above the pane's bottom.
+TEST_F(NoticeTest, ThePaneLiesExactlyOverTheRegionItCopied)
+{
+    ScreenPattern pattern(ScreenPattern::Default, ScreenPattern::Below);
+    PrepareNotice(L"\\Temp\\screen05.bmp", 0);
+    POINT region = RegionOrigin();
+    Screenshot shot;
+    bool found = false;
+    DriveNoticeDialog(
+        [&](HWND notice) {
+            // A window manager maps the notice a moment after it exists.
+            DWORD start = GetTickCount();
+            while (!ButtonShownAt(region.x + 60, region.y + 60) && GetTickCount() - start < 3000)
+                Sleep(50);
+            Sleep(100);
+            shot = TakeScreenshot();
+            TapButton(notice);
+        },
+        found);
+    ASSERT_TRUE(found);
+
+    const RECT text = {3, 3, RegionWidth - 3, RegionHeight - 30};
+    const RECT button = {60, 60, 140, 80};
+    int wrong = 0;
+    std::string first;
+    for (int y = 1; y < RegionHeight - 1; ++y) {
+        for (int x = 1; x < RegionWidth - 1; ++x) {
+            POINT at = {x, y};
+            if (PtInRect(&text, at) || PtInRect(&button, at))
+                continue;
+            DWORD beneath = pattern.Colour(region.x + x, region.y + y);
+            DWORD shown = shot.At(region.x + x, region.y + y);
+            if (shown != Dimmed(beneath) && wrong++ == 0)
+                first = std::to_string(x) + "," + std::to_string(y);
+        }
+    }
+    EXPECT_EQ(0, wrong) << "first at " << first << " of the region at " << region.x << ","
+                        << region.y;
+
+    // The button's outline from (60, 60) to (139, 79): 10 pixels above the
+    // pane's bottom, and the pane right below it.
+    EXPECT_EQ(0x1F551Fu, shot.At(region.x + 60, region.y + 60));
+    EXPECT_EQ(0x1F551Fu, shot.At(region.x + 139, region.y + 79));
+    EXPECT_EQ(Dimmed(pattern.Colour(region.x + 139, region.y + 80)),
+              shot.At(region.x + 139, region.y + 80));
+    EXPECT_EQ(Dimmed(pattern.Colour(region.x + 59, region.y + 60)),
+              shot.At(region.x + 59, region.y + 60));
+
+    // White text above the button: the darkened pane never gets that bright.
+    int white = 0;
+    for (int y = text.top; y < text.bottom; ++y)
+        for (int x = text.left; x < text.right; ++x)
+            white += shot.At(region.x + x, region.y + y) == 0xFFFFFF;
+    EXPECT_GT(white, 100);
 }
 
 TEST_F(NoticeTest, AutoCloseCountsDownAndCloses)
@@ -409,25 +444,25 @@ TEST_F(NoticeTest, CaptureRunEndsWithTheNoticeOverTheScreen)
     AppSettings.Delay = 0;
     AppSettings.AutoClose = 0;
 
-    RECT window = {};
+    POINT region = RegionOrigin();
+    bool buttonShown = false;
     bool found = false;
     DWORD started = GetTickCount();
     int result = DriveNotice(
         [&](HWND notice) {
-            GetWindowRect(notice, &window);
+            buttonShown = ButtonShownAt(region.x + 60, region.y + 60);
             TapButton(notice);
         },
         [] { return CaptureRun(); }, found);
     ClearSettingsKey();
     EXPECT_EQ(0, result);
     ASSERT_TRUE(found);
-    EXPECT_EQ(19, window.left);
-    EXPECT_EQ(114, window.top);
+    EXPECT_TRUE(buttonShown);
     // The sound neither failed the run nor held it up.
     EXPECT_LT(GetTickCount() - started, 5000u);
     EXPECT_TRUE(FileExists(W(folder.Join("screen00.bmp"))));
     EXPECT_EQ(U16(W(folder.Join("screen00.bmp"))), U16(OutputPath));
-    for (int y = 0; y < 90; y += 7)
-        for (int x = 0; x < 200; x += 9)
-            ASSERT_EQ(Dimmed(pattern.Colour(RegionLeft + x, RegionTop + y)), BackgroundAt(x, y));
+    for (int y = 0; y < RegionHeight; y += 7)
+        for (int x = 0; x < RegionWidth; x += 9)
+            ASSERT_EQ(Dimmed(pattern.Colour(region.x + x, region.y + y)), BackgroundAt(x, y));
 }

@@ -12,7 +12,7 @@ DWORD ScreenPattern::Default(int x, int y)
     return red << 16 | green << 8 | blue;
 }
 
-ScreenPattern::ScreenPattern(ColourAt colour)
+ScreenPattern::ScreenPattern(ColourAt colour, Layer layer)
     : colour_(colour),
       width_(GetSystemMetrics(SM_CXSCREEN)),
       height_(GetSystemMetrics(SM_CYSCREEN)),
@@ -27,7 +27,8 @@ ScreenPattern::ScreenPattern(ColourAt colour)
         RegisterClassW(&windowClass);
         registered = true;
     }
-    window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TavroTestPattern", L"",
+    window_ = CreateWindowExW((layer == Topmost ? WS_EX_TOPMOST : 0) | WS_EX_TOOLWINDOW,
+                              L"TavroTestPattern", L"",
                               WS_POPUP | WS_VISIBLE, 0, 0, width_, height_, nullptr, nullptr,
                               GetModuleHandleW(nullptr), this);
     UpdateWindow(window_);

@@ -9,7 +9,12 @@ public:
     // A pattern function: the colour at screen (x, y) as 0x00RRGGBB.
     typedef DWORD (*ColourAt)(int x, int y);
 
-    explicit ScreenPattern(ColourAt colour = Default);
+    // A topmost pattern covers every other window; a window manager keeps
+    // it above windows that come later, too, which a test of those windows
+    // does not want: Below lets them come on top.
+    enum Layer { Topmost, Below };
+
+    explicit ScreenPattern(ColourAt colour = Default, Layer layer = Topmost);
     ~ScreenPattern();
 
     int Width() const { return width_; }
