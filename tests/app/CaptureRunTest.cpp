@@ -267,11 +267,12 @@ TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersN
     ScratchFolder folder;
     UseFolder(folder.Path());
     WriteDwordSetting(L"Counter", 5);
+    ShortLockPatience patience;
     {
         LockHolder hung;
         DWORD took = Run();
-        EXPECT_GE(took, CounterLockPatience - 100);
-        EXPECT_LT(took, CounterLockPatience + 5000);
+        EXPECT_GE(took, patience.Patience() - 100);
+        EXPECT_LT(took, patience.Patience() + 5000);
         EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder.Path()));
         EXPECT_EQ(5u, ReadDwordSetting(L"Counter"));
         EXPECT_EQ(0, OutputPath[0]);

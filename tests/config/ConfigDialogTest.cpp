@@ -303,19 +303,20 @@ TEST_F(ConfigDialogTest, OkWhileACaptureHangsWithTheLockStoresAllButTheCounter)
     WriteDwordSetting(L"Width", 120);
     DWORD took = 0;
     int code;
+    ShortLockPatience patience;
     {
         LockHolder hung;
         code = RunConfigDialogDriven([&](HWND dialog) {
             DWORD start = GetTickCount();
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
             WaitUntil([dialog] { return !IsWindowVisible(dialog); },
-                      CounterLockPatience + 10000);
+                      patience.Patience() + 10000);
             took = GetTickCount() - start;
         });
     }
 
     EXPECT_EQ(1, code);
-    EXPECT_GE(took, CounterLockPatience - 100);
+    EXPECT_GE(took, patience.Patience() - 100);
     std::vector<std::string> names = SettingsValueNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ((std::vector<std::string>{"AutoClose", "Delay", "FileType", "Folder", "Height",
