@@ -121,6 +121,8 @@ int CaptureRun()
             CounterLock lock;
             if (lock.Held()) {
                 ReloadCounter();
+                if (StoredFolderUnreadable)
+                    ReportUnreadableFolder(AppSettings.Folder);
                 bool saved = WritePicture(*picture);
                 SetCursor(nullptr);
                 AppSettings.Counter = NextCounter(AppSettings.Counter);
