@@ -326,6 +326,15 @@ tavro_bind_wine_session() {
     tavro_unlock_prefix
 }
 
+# Whether the recorded server of a session still runs: it works in its
+# socket's folder. A server whose process id could not be found when the
+# session started counts as running while its socket is there.
+tavro_session_server_lives() {
+    local socket=$1 server=$2
+    [ -n "$socket" ] && [ -S "$socket" ] || return 1
+    [ -z "$server" ] || [ "/proc/$server/cwd" -ef "${socket%/*}" ]
+}
+
 # The session's users' lock, for a restart: at once when nobody runs a
 # program in the session or its server is gone (what still runs then is
 # left over and is ended); otherwise after the users end, or a refusal.
@@ -333,7 +342,7 @@ tavro_take_session() {
     flock -x -n "$TAVRO_SESSION_LOCK" && return 0
     local record=$WINEPREFIX/.tavro-screen recorded= socket= server=
     [ -f "$record" ] && { read -r recorded; read -r socket; read -r server; } <"$record"
-    if [ -z "$server" ] || ! [ "/proc/$server/cwd" -ef "${socket%/*}" ]; then
+    if [ -n "$socket" ] && ! tavro_session_server_lives "$socket" "$server"; then
         tavro_end_wine_leftovers
         flock -x -w 5 "$TAVRO_SESSION_LOCK" && return 0
     fi
@@ -363,11 +372,14 @@ tavro_session_users() {
     for note in "$WINEPREFIX"/.tavro-session-runs/*; do
         [ -f "$note" ] || continue
         pid=${note##*/}
+        pid=${pid%.said}
         [[ $pid =~ ^[0-9]+$ ]] || continue
+        # Notes of launchers that were killed go.
         if ! kill -0 "$pid" 2>/dev/null; then
             rm -f "$note"
             continue
         fi
+        [ "${note%.said}" = "$note" ] || continue
         read -r text <"$note" || true
         list+="${list:+, }'$text' (process $pid)"
     done
@@ -380,7 +392,7 @@ tavro_session_is_current() {
     { read -r recorded; read -r socket; read -r server; } <"$record"
     [ "$recorded" = "$DISPLAY $TAVRO_SCREEN_SIZE" ] && [ -S "$socket" ] || return 1
     # The session's server ended abruptly: its socket stays, unanswered.
-    [ -n "$server" ] && [ "/proc/$server/cwd" -ef "${socket%/*}" ] || return 1
+    tavro_session_server_lives "$socket" "$server" || return 1
     # An X server started on the same number since the session began.
     x_socket=${DISPLAY#*:}
     x_socket=/tmp/.X11-unix/X${x_socket%%.*}
