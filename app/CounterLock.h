@@ -25,8 +25,8 @@ void SetDefaultCounterLockPatience(DWORD patience);
 // lock passes on from a process that died holding it: the counter is
 // stored in one write, so the registry holds either the number that
 // process took or the next one. In the first case the number is taken
-// again, which replaces the dead run's picture only if it died in the
-// moment between committing it and storing the next number.
+// again, unless the dead run had committed its picture: that picture is
+// newer than the stored Counter, so the next run goes on after it.
 class CounterLock {
 public:
     CounterLock();
