@@ -264,7 +264,6 @@ tavro_end_wine_leftovers() {
     while IFS= read -r environ; do
         pid=${environ#/proc/}
         pid=${pid%/environ}
-        [ "$pid" = "$$" ] && continue
         case $(readlink "/proc/$pid/exe" 2>/dev/null) in
             "$WINE_DIR"/*) pids+=("$pid") ;;
         esac
