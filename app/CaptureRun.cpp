@@ -4,6 +4,7 @@
 #include "app/CounterLock.h"
 #include "app/Settings.h"
 #include "output/BmpWriter.h"
+#include "output/FileCommit.h"
 #include "output/JpegWriter.h"
 #include "output/Notice.h"
 #include "output/Scaler.h"
@@ -41,6 +42,9 @@ bool WritePicture(const DibImage& picture)
     bool named = BuildOutputPath();
     if (!named || !picture.bits)
         return false;
+    // What captures killed while writing left: under the counter's lock no
+    // other capture is writing, so every scratch file here is a dead one.
+    RemoveDeadScratchFiles(OutputPath);
     if (AppSettings.FileType != 0)
         return WriteJpegFile(OutputPath, AppSettings.Quality, picture) == 1;
     return WriteBmpFile(picture);
@@ -117,6 +121,8 @@ int CaptureRun()
             CounterLock lock;
             if (lock.Held()) {
                 ReloadCounter();
+                if (StoredFolderUnreadable)
+                    ReportUnreadableFolder(AppSettings.Folder);
                 bool saved = WritePicture(*picture);
                 SetCursor(nullptr);
                 AppSettings.Counter = NextCounter(AppSettings.Counter);

@@ -10,12 +10,26 @@ namespace {
 // holders are getting on.
 const DWORD ProgressCheckInterval = 500;
 
+DWORD DefaultPatience = CounterLockPatience;
+
 int StoredCounter()
 {
     return RegistryStore::Instance().ReadDword(SettingsRoot, SettingsPath, L"Counter");
 }
 
 }  // namespace
+
+DWORD DefaultCounterLockPatience()
+{
+    return DefaultPatience;
+}
+
+void SetDefaultCounterLockPatience(DWORD patience)
+{
+    DefaultPatience = patience;
+}
+
+CounterLock::CounterLock() : CounterLock(DefaultPatience) {}
 
 CounterLock::CounterLock(DWORD patience) : mutex_(CreateMutexW(nullptr, FALSE, CounterLockName)),
                                            held_(false)

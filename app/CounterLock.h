@@ -16,15 +16,21 @@ extern const WCHAR CounterLockName[];
 // that hangs; waiting on has no end, going ahead could clobber a picture.
 const DWORD CounterLockPatience = 30000;
 
+// The patience of a CounterLock made without one: CounterLockPatience,
+// unless a test has set a shorter one for the process.
+DWORD DefaultCounterLockPatience();
+void SetDefaultCounterLockPatience(DWORD patience);
+
 // Waits for the lock on construction and releases it on destruction. The
 // lock passes on from a process that died holding it: the counter is
 // stored in one write, so the registry holds either the number that
 // process took or the next one. In the first case the number is taken
-// again, which replaces the dead run's picture only if it died in the
-// moment between committing it and storing the next number.
+// again, unless the dead run had committed its picture: that picture is
+// newer than the stored Counter, so the next run goes on after it.
 class CounterLock {
 public:
-    explicit CounterLock(DWORD patience = CounterLockPatience);
+    CounterLock();
+    explicit CounterLock(DWORD patience);
     ~CounterLock();
     CounterLock(const CounterLock&) = delete;
     CounterLock& operator=(const CounterLock&) = delete;

@@ -4,10 +4,12 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "app/PictureNumbers.h"
 #include "platform/WideCrt.h"
 
 Settings AppSettings;
 WCHAR OutputPath[MAX_PATH];
+bool StoredFolderUnreadable = false;
 
 const HKEY SettingsRoot = HKEY_CURRENT_USER;
 const WCHAR SettingsPath[] = L"Software\\Tavro";
@@ -105,6 +107,17 @@ bool RegistryStore::ValueExists(HKEY root, const WCHAR* path, const WCHAR* name)
     return result == ERROR_SUCCESS;
 }
 
+bool RegistryStore::KeyWriteTime(HKEY root, const WCHAR* path, FILETIME& written)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, path, 0, ReadAccess, &key) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, &written);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
 namespace {
 
 // A stored folder is taken only when it is a string that fits the field;
@@ -114,6 +127,7 @@ void LoadFolder()
 {
     WCHAR buffer[MAX_PATH + 1] = {};
     RegValue value = {REG_SZ, buffer, sizeof(WCHAR) * MAX_PATH};
+    StoredFolderUnreadable = true;
     if (!Store().ReadValue(SettingsRoot, SettingsPath, L"Folder", value))
         return;
     if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
@@ -121,6 +135,7 @@ void LoadFolder()
     buffer[value.size / sizeof(WCHAR) < MAX_PATH ? value.size / sizeof(WCHAR) : MAX_PATH] = 0;
     if (WideLength(buffer) >= MAX_PATH)
         return;
+    StoredFolderUnreadable = false;
     WideCopy(AppSettings.Folder, MAX_PATH, buffer);
 }
 
@@ -145,6 +160,7 @@ void SetSettingDefaults()
 
 void LoadSettings()
 {
+    StoredFolderUnreadable = false;
     if (Store().ValueExists(SettingsRoot, SettingsPath, L"Folder"))
         LoadFolder();
     else
@@ -170,8 +186,13 @@ void LoadSettings()
 
 void ReloadCounter()
 {
-    AppSettings.Counter = 0;
-    LoadDword(L"Counter", AppSettings.Counter);
+    RegistryStore& store = Store();
+    bool stored = store.ValueExists(SettingsRoot, SettingsPath, L"Counter");
+    int counter = stored ? store.ReadDword(SettingsRoot, SettingsPath, L"Counter") : 0;
+    FILETIME keyWritten = {0, 0};
+    bool keyTimeKnown = store.KeyWriteTime(SettingsRoot, SettingsPath, keyWritten);
+    AppSettings.Counter = ChooseCounter(stored, counter, keyTimeKnown, keyWritten,
+                                        FindNewestPicture(AppSettings.Folder));
 }
 
 namespace {

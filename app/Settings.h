@@ -46,6 +46,8 @@ public:
     bool WriteDword(HKEY root, const WCHAR* path, const WCHAR* name, int number);
     int ReadDword(HKEY root, const WCHAR* path, const WCHAR* name);
     bool ValueExists(HKEY root, const WCHAR* path, const WCHAR* name);
+    // When a value of the key was last set (or the key made).
+    bool KeyWriteTime(HKEY root, const WCHAR* path, FILETIME& written);
 
 private:
     RegistryStore() = default;
@@ -54,9 +56,17 @@ private:
 void LoadSettings();
 void SaveSettings(bool counterOnly);
 
-// Counter as it stands in the registry now (0 when absent): another
-// process may have moved it since LoadSettings. Call under CounterLock.
+// The number the next picture in Folder takes, as it stands now: another
+// process may have moved Counter since LoadSettings. That is the stored
+// Counter (0 when absent), unless pictures in Folder are newer than the
+// registry's last word, which a Wine session that ended before saving its
+// registry forgot: then the number after the newest picture. Call under
+// CounterLock.
 void ReloadCounter();
+
+// True when LoadSettings found a Folder value it could not take (not a
+// string, or too long), so that Folder kept its default.
+extern bool StoredFolderUnreadable;
 
 // Every setting but Counter, for a save that could not take CounterLock
 // and so must not store a number.

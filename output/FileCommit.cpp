@@ -16,6 +16,7 @@ const int ScratchAttempts = 64;
 // shortest picture name ("screen00.bmp"), so a scratch name fits wherever
 // the picture's name does.
 const int ScratchDigits = 6;
+const size_t ScratchNameLength = 2 + ScratchDigits + 4;
 
 // A file-size limit would end the process with SIGXFSZ; ignored, the
 // write fails with EFBIG like a write to a full medium. Set for every file,
@@ -37,16 +38,35 @@ DWORD Mix(DWORD x)
 
 LONG ScratchSequence = 0;
 
+// Characters of finalName up to and including its last separator.
+size_t FolderPartLength(const WCHAR* finalName)
+{
+    size_t folderEnd = 0;
+    for (size_t i = 0; finalName[i]; ++i)
+        if (finalName[i] == L'\\' || finalName[i] == L'/')
+            folderEnd = i + 1;
+    return folderEnd;
+}
+
+bool IsScratchName(const WCHAR* name)
+{
+    if (WideLength(name) != ScratchNameLength || name[0] != L't' || name[1] != L'v')
+        return false;
+    for (int i = 0; i < ScratchDigits; ++i) {
+        WCHAR c = name[2 + i];
+        if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')))
+            return false;
+    }
+    return WideCompare(name + 2 + ScratchDigits, L".tmp") == 0;
+}
+
 // The index-th name of this process's series in finalName's folder. Series
 // differ from process to process, so a collision is rare; it is creating
 // the file where nothing stands that makes a name this writer's alone.
 bool ScratchCandidate(const WCHAR* finalName, DWORD index, WCHAR* scratch, size_t capacity)
 {
     static const DWORD seed = Mix(GetCurrentProcessId() * 0x9E3779B9u ^ GetTickCount());
-    size_t folderEnd = 0;
-    for (size_t i = 0; finalName[i]; ++i)
-        if (finalName[i] == L'\\' || finalName[i] == L'/')
-            folderEnd = i + 1;
+    size_t folderEnd = FolderPartLength(finalName);
     WCHAR name[16];
     wsprintfW(name, L"tv%06x.tmp", Mix(seed + index) & ((1u << 4 * ScratchDigits) - 1));
     if (folderEnd + WideLength(name) >= capacity)
@@ -145,4 +165,30 @@ bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
 void DiscardScratchFile(const WCHAR* scratch)
 {
     DeleteFileW(scratch);
+}
+
+int RemoveDeadScratchFiles(const WCHAR* finalName)
+{
+    WCHAR path[MAX_PATH];
+    size_t folderEnd = FolderPartLength(finalName);
+    if (folderEnd + ScratchNameLength >= MAX_PATH)
+        return 0;
+    memcpy(path, finalName, folderEnd * sizeof(WCHAR));
+    path[folderEnd] = 0;
+    WideAppend(path, MAX_PATH, L"tv??????.tmp");
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(path, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int removed = 0;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsScratchName(entry.cFileName))
+            continue;
+        path[folderEnd] = 0;
+        // A live writer's file refuses: a sharing violation, and it stays.
+        if (WideAppend(path, MAX_PATH, entry.cFileName) && DeleteFileW(path))
+            ++removed;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return removed;
 }

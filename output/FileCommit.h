@@ -13,8 +13,10 @@
 //   not end the process: its signal is ignored, so the write fails.
 // - A picture that is read-only when the new one is complete is not
 //   replaced: the commit fails, as the creation of the file would.
-// What does not hold: a process killed while writing leaves its scratch
-// file (tvXXXXXX.tmp) behind, for good. A file made read-only between
+// - A process killed while writing leaves its scratch file (tvXXXXXX.tmp)
+//   behind until RemoveDeadScratchFiles runs in that folder; that never
+//   removes a file that a live writer holds through its handle.
+// What does not hold: a file made read-only between
 // that check and the rename is replaced. Two writers of one final name
 // each commit a whole picture and the later one stays: captures keep
 // apart by choosing their numbers under CounterLock.
@@ -39,3 +41,11 @@ void DiscardScratchFile(const WCHAR* scratch);
 // The name this process will try `ahead` attempts from now (0: the next
 // one), so that a test can put something in the writer's way.
 bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch, size_t capacity);
+
+// Deletes the scratch files in finalName's folder that no writer holds
+// open: those of processes killed while writing. A handle writer's file is
+// opened without FILE_SHARE_DELETE, so the platform refuses to delete it
+// while the writer lives; a stream writer's file is not protected that
+// way, so call this only where no writer of the program can be at work in
+// the folder (captures write under CounterLock). Returns how many went.
+int RemoveDeadScratchFiles(const WCHAR* finalName);

@@ -44,8 +44,11 @@ void ReportNotSaved(const WCHAR* folder, const WCHAR* picture)
     if (!picture[0])
         fprintf(stderr, "tavro: no picture was written: the folder name %s is too long\n",
                 folderText);
-    else if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    else if (attributes == INVALID_FILE_ATTRIBUTES)
         fprintf(stderr, "tavro: no picture was written: the folder %s does not exist\n",
+                folderText);
+    else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        fprintf(stderr, "tavro: no picture was written: %s is a file, not a folder\n",
                 folderText);
     else
         fprintf(stderr, "tavro: no picture was written: %s could not be written\n", pictureText);
@@ -62,6 +65,17 @@ void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved)
         ReportSaved(picture);
     else
         ReportNotSaved(folder, picture);
+}
+
+void ReportUnreadableFolder(const WCHAR* defaultFolder)
+{
+    if (!LauncherAsked())
+        return;
+    char folderText[1024];
+    ToUtf8(defaultFolder, folderText, sizeof folderText);
+    fprintf(stderr, "tavro: note: the stored Folder setting could not be read (it is not a text, "
+                    "or has 260 characters or more), so the picture goes to %s\n", folderText);
+    fflush(stderr);
 }
 
 void ReportNoNumber()

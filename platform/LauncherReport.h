@@ -10,6 +10,10 @@
 // none was saved, a line on standard error saying so and why.
 void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved);
 
+// The stored folder setting could not be read (not a text, or too long
+// for a folder name), so the picture went to the default folder instead.
+void ReportUnreadableFolder(const WCHAR* defaultFolder);
+
 // No picture was taken because another capture held the picture counter
 // without finishing.
 void ReportNoNumber();

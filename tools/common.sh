@@ -294,43 +294,161 @@ tavro_stop_wine() {
     rm -f "$WINEPREFIX/.tavro-screen"
 }
 
+# The wineserver process serving the session whose socket is given: the
+# one working in the socket's folder.
+tavro_wineserver_pid() {
+    local folder=${1%/*} cwd pid comm
+    for cwd in /proc/[0-9]*/cwd; do
+        [ "$cwd" -ef "$folder" ] || continue
+        pid=${cwd#/proc/}
+        pid=${pid%/cwd}
+        read -r comm <"/proc/$pid/comm" 2>/dev/null || continue
+        [[ $comm == wineserver* ]] && { echo "$pid"; return 0; }
+    done
+    return 1
+}
+
+# Wine processes of this prefix that outlived their wineserver (one that
+# ended abruptly leaves the session's services and programs behind, for
+# good): found by the prefix in their environment among the processes
+# running Wine's programs, and ended by their ids. Called only while the
+# prefix has no server.
+tavro_end_wine_leftovers() {
+    local environ pid pids=()
+    while IFS= read -r environ; do
+        pid=${environ#/proc/}
+        pid=${pid%/environ}
+        case $(readlink "/proc/$pid/exe" 2>/dev/null) in
+            "$WINE_DIR"/*) pids+=("$pid") ;;
+        esac
+    done < <(grep -lsxzF -e "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ)
+    [ ${#pids[@]} -eq 0 ] && return 0
+    tavro_log "ending ${#pids[@]} Wine processes left behind by a session that ended abruptly"
+    kill -KILL "${pids[@]}" 2>/dev/null || true
+}
+
 # Wine reads the screen's size once per session and keeps it while the
 # wineserver lives, so a session started for another screen (another
 # display, another size, an X server started since) would capture a
 # picture of the wrong size. The session is restarted for the screen it
 # is to run on, and kept running so that later starts are quick. The
-# record holds the screen and the server's socket, so that a warm start
-# decides with file tests alone.
+# record holds the screen, the server's socket and its process id, so that
+# a warm start decides with file tests alone.
+#
+# A restart would end every program still running in the session (a
+# delayed capture, the settings dialog, a notice waiting for a tap), so
+# whoever binds the session holds its users' lock, shared, until it exits;
+# a restart takes that lock for itself, which waits for those programs to
+# end, for TAVRO_SESSION_WAIT seconds at most, and then refuses.
+TAVRO_SESSION_WAIT=${TAVRO_SESSION_WAIT:-15}
+TAVRO_SESSION_LOCK=
+
 tavro_bind_wine_session() {
-    tavro_session_is_current && return 0
+    # A caller binding again (another screen) lets go of its own share first.
+    [ -n "$TAVRO_SESSION_LOCK" ] && exec {TAVRO_SESSION_LOCK}>&-
+    mkdir -p "$WINEPREFIX"
+    exec {TAVRO_SESSION_LOCK}>>"$WINEPREFIX/.tavro-session-users"
+    if tavro_session_is_current; then
+        # Waits only while another launcher restarts the session.
+        flock -s "$TAVRO_SESSION_LOCK"
+        tavro_session_is_current && return 0
+        flock -u "$TAVRO_SESSION_LOCK"
+    fi
     # Launchers starting together: one restarts the session, the others
     # find it current.
     tavro_lock_prefix
     if ! tavro_session_is_current; then
+        tavro_take_session
         tavro_stop_wine
-        "$WINESERVER" -p >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- || true
+        tavro_end_wine_leftovers
+        "$WINESERVER" -p >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&- || true
         # The first program of a session starts its services and desktop,
         # which keep that program's standard output open for as long as
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
         "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 \
-            {TAVRO_PREFIX_LOCK}>&- || true
-        local socket
-        socket=$(tavro_wineserver_socket) || socket=
-        printf '%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" >"$WINEPREFIX/.tavro-screen"
+            {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&- || true
+        local socket server=
+        socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
+        printf '%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" \
+            >"$WINEPREFIX/.tavro-screen"
     fi
+    # Still under the prefix's lock, so no other restart comes in between.
+    flock -s "$TAVRO_SESSION_LOCK"
     tavro_unlock_prefix
 }
 
+# Whether the recorded server of a session still runs: it works in its
+# socket's folder. A server whose process id could not be found when the
+# session started counts as running while its socket is there.
+tavro_session_server_lives() {
+    local socket=$1 server=$2
+    [ -n "$socket" ] && [ -S "$socket" ] || return 1
+    [ -z "$server" ] || [ "/proc/$server/cwd" -ef "${socket%/*}" ]
+}
+
+# The session's users' lock, for a restart: at once when nobody runs a
+# program in the session or its server is gone (what still runs then is
+# left over and is ended); otherwise after the users end, or a refusal.
+tavro_take_session() {
+    flock -x -n "$TAVRO_SESSION_LOCK" && return 0
+    local record=$WINEPREFIX/.tavro-screen recorded= socket= server=
+    [ -f "$record" ] && { read -r recorded; read -r socket; read -r server; } <"$record"
+    if [ -n "$socket" ] && ! tavro_session_server_lives "$socket" "$server"; then
+        tavro_end_wine_leftovers
+        flock -x -w 5 "$TAVRO_SESSION_LOCK" && return 0
+    fi
+    local running
+    running=$(tavro_session_users)
+    tavro_log "waiting up to $TAVRO_SESSION_WAIT s for Tavro to end on the X display" \
+        "${recorded% *}: ${running:-a program} still runs there, and a Wine prefix's session" \
+        "serves one screen at a time"
+    flock -x -w "$TAVRO_SESSION_WAIT" "$TAVRO_SESSION_LOCK" && return 0
+    running=$(tavro_session_users)
+    tavro_unlock_prefix
+    tavro_die "not started: ${running:-a program} still runs on the X display ${recorded% *}" \
+        "in $WINEPREFIX; start again when it has ended, or give this start a WINEPREFIX of its own"
+}
+
+# Launchers note what they run in the session, for a restart that has to
+# wait to say what it waits for.
+tavro_note_session_use() {
+    local notes=$WINEPREFIX/.tavro-session-runs
+    mkdir -p "$notes"
+    echo "$*" >"$notes/$$"
+    TAVRO_TEMP_FILES+=("$notes/$$")
+}
+
+tavro_session_users() {
+    local note pid text list=
+    for note in "$WINEPREFIX"/.tavro-session-runs/*; do
+        [ -f "$note" ] || continue
+        pid=${note##*/}
+        pid=${pid%.said}
+        [[ $pid =~ ^[0-9]+$ ]] || continue
+        # Notes of launchers that were killed go.
+        if ! kill -0 "$pid" 2>/dev/null; then
+            rm -f "$note"
+            continue
+        fi
+        [ "${note%.said}" = "$note" ] || continue
+        read -r text <"$note" || true
+        list+="${list:+, }'$text' (process $pid)"
+    done
+    echo "$list"
+}
+
 tavro_session_is_current() {
-    local record=$WINEPREFIX/.tavro-screen recorded= socket= x_socket
+    local record=$WINEPREFIX/.tavro-screen recorded= socket= server= x_socket
     [ -f "$record" ] || return 1
-    { read -r recorded; read -r socket; } <"$record"
+    { read -r recorded; read -r socket; read -r server; } <"$record"
     [ "$recorded" = "$DISPLAY $TAVRO_SCREEN_SIZE" ] && [ -S "$socket" ] || return 1
+    # The session's server ended abruptly: its socket stays, unanswered.
+    tavro_session_server_lives "$socket" "$server" || return 1
     # An X server started on the same number since the session began.
-    x_socket=/tmp/.X11-unix/X${DISPLAY#*:}
-    x_socket=${x_socket%.*}
+    x_socket=${DISPLAY#*:}
+    x_socket=/tmp/.X11-unix/X${x_socket%%.*}
     ! { [ -S "$x_socket" ] && [ "$x_socket" -nt "$record" ]; }
 }
 
@@ -360,9 +478,15 @@ tavro_use_screen() {
         if TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY"); then
             return 0
         fi
-        [ "$policy" = any ] ||
+        if [ "$policy" != any ]; then
+            local number=${DISPLAY##*:}
+            if [[ $number == *.* ]] && tavro_screen_size "${DISPLAY%.*}" >/dev/null; then
+                tavro_die "the X display ${DISPLAY%.*} has no screen ${number#*.}; set DISPLAY" \
+                    "to one of its screens, for example DISPLAY=${DISPLAY%.*}.0"
+            fi
             tavro_die "cannot reach the X display $DISPLAY; start its X server, or unset DISPLAY" \
                 "to work on an empty private screen"
+        fi
     fi
     tavro_start_xvfb "$private_screen"
 }

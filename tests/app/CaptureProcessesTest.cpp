@@ -138,3 +138,47 @@ TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
     EXPECT_EQ(41u, ReadDwordSetting(L"Counter"));
     ClearSettingsKey();
 }
+
+// Writers killed while writing leave their scratch files. The next capture
+// into the folder removes them, but not the file of a writer still at
+// work; once that one is killed too, the capture after leaves nothing but
+// pictures.
+TEST(CaptureProcess, TheNextCaptureRemovesWhatKilledWritersLeft)
+{
+    MainShortcutPresent shortcut;
+    ScratchFolder pictures;
+    ClearSettingsKey();
+    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
+                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteDwordSetting(L"Counter", 10);
+    std::vector<ProgramRun> killed;
+    for (int i = 0; i < 3; ++i) {
+        killed.push_back(StartScratchWriter(pictures.Path()));
+        ASSERT_TRUE(killed.back().process);
+        TerminateProcess(killed.back().process, 9);
+    }
+    WaitForAll(killed, 5000);
+    std::vector<std::string> dead = ScratchFilesIn(pictures.Path());
+    ASSERT_EQ(3u, dead.size());
+
+    std::vector<ProgramRun> live = {StartScratchWriter(pictures.Path())};
+    ASSERT_TRUE(live[0].process);
+    std::vector<std::string> held;
+    for (const std::string& name : ScratchFilesIn(pictures.Path()))
+        if (std::find(dead.begin(), dead.end(), name) == dead.end())
+            held.push_back(name);
+    ASSERT_EQ(1u, held.size());
+    std::vector<ProgramRun> capture = StartTogether(TavroProgram(), "", 1);
+    WaitForAll(capture, 60000);
+    EXPECT_EQ(0u, capture[0].exitCode);
+    EXPECT_EQ(held, ScratchFilesIn(pictures.Path())) << "only the live writer's file stays";
+    EXPECT_TRUE(FileExists(W(pictures.Join("screen10.bmp"))));
+
+    TerminateProcess(live[0].process, 9);
+    WaitForAll(live, 5000);
+    capture = StartTogether(TavroProgram(), "", 1);
+    WaitForAll(capture, 60000);
+    EXPECT_EQ((std::vector<std::string>{"screen10.bmp", "screen11.bmp"}),
+              FolderEntries(pictures.Path()));
+    ClearSettingsKey();
+}

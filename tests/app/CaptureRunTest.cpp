@@ -267,11 +267,12 @@ TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersN
     ScratchFolder folder;
     UseFolder(folder.Path());
     WriteDwordSetting(L"Counter", 5);
+    ShortLockPatience patience;
     {
         LockHolder hung;
         DWORD took = Run();
-        EXPECT_GE(took, CounterLockPatience - 100);
-        EXPECT_LT(took, CounterLockPatience + 5000);
+        EXPECT_GE(took, patience.Patience() - 100);
+        EXPECT_LT(took, patience.Patience() + 5000);
         EXPECT_EQ(std::vector<std::string>{}, FolderEntries(folder.Path()));
         EXPECT_EQ(5u, ReadDwordSetting(L"Counter"));
         EXPECT_EQ(0, OutputPath[0]);
@@ -297,4 +298,71 @@ TEST_F(CaptureRunTest, ACaptureKilledHoldingTheLockHoldsUpNoOther)
     EXPECT_LT(Run(), 5000u);
     EXPECT_EQ(std::vector<std::string>{"screen20.bmp"}, FolderEntries(folder.Path()));
     EXPECT_EQ(21u, ReadDwordSetting(L"Counter"));
+}
+
+// ---- Numbers a Wine session forgot ----
+
+namespace {
+
+FILETIME SecondsFromNow(int seconds)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart += static_cast<LONGLONG>(seconds) * 10000000;
+    return {t.LowPart, t.HighPart};
+}
+
+void WriteFileAt(const std::u16string& name, const FILETIME& written)
+{
+    HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD count;
+    WriteFile(file, "BM", 2, &count, nullptr);
+    SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+// A session that ended before the registry was saved forgot the numbers
+// its last captures stored, but their pictures stay: written after the
+// key's last write, they say where counting goes on. Names the capture
+// does not make count for nothing. A Counter stored after the newest
+// picture (here the user's 0) means what it says.
+TEST_F(CaptureRunTest, PicturesWrittenAfterTheStoredCounterAreNotTakenAgain)
+{
+    ScratchFolder folder;
+    UseFolder(folder.Path());
+    WriteDwordSetting(L"Counter", 3);
+    WriteFileAt(folder.Join("screen77.bmp"), SecondsFromNow(-86400));
+    WriteFileAt(folder.Join("screen03.bmp"), SecondsFromNow(3));
+    WriteFileAt(folder.Join("screen04.jpg"), SecondsFromNow(4));
+    WriteFileAt(folder.Join("screen05.bmp"), SecondsFromNow(5));
+    const char* notOurs[] = {"screen6.bmp", "screen006.bmp", "screen40.png", "screen41.bmp.bak",
+                             "Screen42.bmp"};
+    for (const char* name : notOurs)
+        WriteFileAt(folder.Join(name), SecondsFromNow(9));
+    ASSERT_TRUE(CreateDirectoryW(W(folder.Join("screen43.bmp")), nullptr));
+    std::vector<unsigned char> newest = ReadWholeFile(W(folder.Join("screen05.bmp")));
+
+    Run();
+    EXPECT_EQ("screen06.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    EXPECT_EQ(7u, ReadDwordSetting(L"Counter"));
+    EXPECT_EQ(newest, ReadWholeFile(W(folder.Join("screen05.bmp"))));
+
+    // The user counts from 0 again, after the pictures were written.
+    for (const char* name : {"screen03.bmp", "screen04.jpg", "screen05.bmp", "screen06.bmp"})
+        WriteFileAt(folder.Join(name), SecondsFromNow(-3600));
+    WriteDwordSetting(L"Counter", 0);
+    Run();
+    EXPECT_EQ("screen00.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    EXPECT_EQ(1u, ReadDwordSetting(L"Counter"));
+
+    // No Counter at all (a registry never saved): after the newest picture.
+    ClearSettingsKey();
+    UseFolder(folder.Path());
+    Run();
+    EXPECT_EQ("screen01.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    EXPECT_EQ(2u, ReadDwordSetting(L"Counter"));
 }

@@ -480,6 +480,34 @@ TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
     EXPECT_EQ(U16(pictures.Path()), FolderSetting());
 }
 
+// A session that ended before saving its registry left a Counter behind
+// pictures already taken. OK writes the key afresh, which would make that
+// stale number look as if the user had set it: it stores the number after
+// the newest picture instead.
+TEST_F(ConfigDialogTest, OkAfterALostSessionStoresTheNumberAfterTheNewestPicture)
+{
+    ScratchFolder pictures;
+    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
+                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteDwordSetting(L"Counter", 2);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER later = {{now.dwLowDateTime, now.dwHighDateTime}};
+    for (const char* name : {"screen02.bmp", "screen03.bmp"}) {
+        later.QuadPart += 10000000;  // a second apart, after the key's write
+        HANDLE file = CreateFileW(W(pictures.Join(name)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        FILETIME written = {later.LowPart, later.HighPart};
+        SetFileTime(file, nullptr, nullptr, &written);
+        CloseHandle(file);
+    }
+    int code = RunConfigDialogDriven(
+        [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); });
+    EXPECT_EQ(1, code);
+    EXPECT_EQ(4u, ReadDwordSetting(L"Counter"));
+}
+
 // A capture hangs holding the lock: after the wait's patience OK still
 // stores the user's nine settings, but no counter, which it cannot read
 // safely.
@@ -488,19 +516,20 @@ TEST_F(ConfigDialogTest, OkWhileACaptureHangsWithTheLockStoresAllButTheCounter)
     WriteDwordSetting(L"Width", 120);
     DWORD took = 0;
     int code;
+    ShortLockPatience patience;
     {
         LockHolder hung;
         code = RunConfigDialogDriven([&](HWND dialog) {
             DWORD start = GetTickCount();
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
             WaitUntil([dialog] { return !IsWindowVisible(dialog); },
-                      CounterLockPatience + 10000);
+                      patience.Patience() + 10000);
             took = GetTickCount() - start;
         });
     }
 
     EXPECT_EQ(1, code);
-    EXPECT_GE(took, CounterLockPatience - 100);
+    EXPECT_GE(took, patience.Patience() - 100);
     std::vector<std::string> names = SettingsValueNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ((std::vector<std::string>{"AutoClose", "Delay", "FileType", "Folder", "Height",

@@ -284,3 +284,36 @@ INSTANTIATE_TEST_SUITE_P(Writers, FileCommitTest, ::testing::ValuesIn(Writers),
                          [](const ::testing::TestParamInfo<Writer>& info) {
                              return std::string(info.param.name);
                          });
+
+// What killed writers left goes; the file of a writer that still holds it
+// stays (the platform refuses to delete it), and so do names that only
+// look like scratch names.
+TEST(DeadScratchFiles, GoWhileALiveWritersFileAndLookAlikesStay)
+{
+    ScratchFolder folder;
+    std::u16string picture = folder.Join("screen03.bmp");
+    WriteText(picture, "picture");
+    WCHAR live[MAX_PATH];
+    WCHAR dead[MAX_PATH];
+    HANDLE holder = CreateScratchFile(W(picture), live, MAX_PATH);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    // A killed writer's handle is closed by the end of its process.
+    HANDLE gone = CreateScratchFile(W(picture), dead, MAX_PATH);
+    ASSERT_NE(INVALID_HANDLE_VALUE, gone);
+    CloseHandle(gone);
+    const char* lookAlikes[] = {"tv00000g.tmp", "tv0000001.tmp", "tv00001.tmp", "tv000001.tmp.bmp",
+                                "xv000001.tmp"};
+    for (const char* name : lookAlikes)
+        WriteText(folder.Join(name), "someone's");
+    ASSERT_TRUE(CreateDirectoryW(W(folder.Join("tv00abcd.tmp")), nullptr));
+    std::vector<std::string> kept = FolderEntries(folder.Path());
+    kept.erase(std::find(kept.begin(), kept.end(), Utf8(dead + WideLength(folder.Path()) + 1)));
+
+    EXPECT_EQ(1, RemoveDeadScratchFiles(W(picture)));
+    EXPECT_EQ(kept, FolderEntries(folder.Path()));
+
+    CloseHandle(holder);
+    EXPECT_EQ(1, RemoveDeadScratchFiles(W(picture)));
+    EXPECT_FALSE(FileExists(live));
+    EXPECT_EQ("picture", TextOf(picture));
+}

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "app/CounterLock.h"
+
 class LockHolder {
 public:
     // bumpEveryMs: the holder moves the stored Counter on this often, as
@@ -24,4 +26,21 @@ private:
     HANDLE held_;
     HANDLE release_;
     HANDLE thread_;
+};
+
+// While it lives, the captures and dialogs of this process give up on a
+// stuck lock holder after `patience` ms rather than the program's 30 s.
+class ShortLockPatience {
+public:
+    explicit ShortLockPatience(DWORD patience = 1000) : saved_(DefaultCounterLockPatience())
+    {
+        SetDefaultCounterLockPatience(patience);
+    }
+    ~ShortLockPatience() { SetDefaultCounterLockPatience(saved_); }
+    ShortLockPatience(const ShortLockPatience&) = delete;
+    ShortLockPatience& operator=(const ShortLockPatience&) = delete;
+    DWORD Patience() const { return DefaultCounterLockPatience(); }
+
+private:
+    DWORD saved_;
 };

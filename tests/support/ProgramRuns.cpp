@@ -105,3 +105,16 @@ ProgramRun StartLockHolder(bool exitHolding)
     CloseHandle(held);
     return runs[0];
 }
+
+ProgramRun StartScratchWriter(const WCHAR* folder)
+{
+    const WCHAR eventName[] = L"Tavro.Test.Writing";
+    HANDLE writing = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    ResetEvent(writing);
+    std::string arguments = Utf8(eventName) + " scratch \"" + Utf8(folder) + "\"";
+    std::vector<ProgramRun> runs = StartTogether(LockHolderProgram(), arguments.c_str(), 1);
+    if (runs[0].process && WaitForSingleObject(writing, 20000) != WAIT_OBJECT_0)
+        WaitForAll(runs, 0);
+    CloseHandle(writing);
+    return runs[0];
+}

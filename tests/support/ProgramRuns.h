@@ -42,3 +42,8 @@ void WaitForAll(std::vector<ProgramRun>& runs, DWORD timeoutMs);
 // lock. With exitHolding it then ends at once without releasing it;
 // otherwise it holds on until killed. No handle when it did not get there.
 ProgramRun StartLockHolder(bool exitHolding);
+
+// Starts the lock holder program as a picture writer at work in folder
+// (Windows name): it holds a scratch file open there until killed. No
+// handle when it did not get there.
+ProgramRun StartScratchWriter(const WCHAR* folder);
