@@ -4,11 +4,12 @@
 # capture is over in a few tens of milliseconds, so this is a large part of
 # it.
 
-# The system DLLs that the program calls only in configuration, for the
-# shortcuts or for the sound (comctl32 and its classes, COM, the sound
-# system and its codecs): loaded at the first call into them, not at start.
-# Every call stays as it is.
-set(TAVRO_ON_DEMAND_DLLS comctl32 ole32 oleaut32 winmm)
+# The system DLLs that a capture needs at most now and then: comctl32 and
+# its classes (configuration), the shell (its folders, when the main
+# shortcut is not found without it, and the shortcuts), COM (the shortcuts),
+# and the sound system with its codecs (the sound). Each is loaded at the
+# first call into it, not at start; every call stays as it is.
+set(TAVRO_ON_DEMAND_DLLS comctl32 shell32 ole32 oleaut32 winmm)
 
 # tavro_lean_start(TARGET): TARGET, a program, loads the DLLs above on
 # demand and carries its own copy of the C++ runtime.
