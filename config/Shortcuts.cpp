@@ -51,6 +51,41 @@ bool ProgramsFolder(WCHAR (&folder)[MAX_PATH])
     return SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE) && folder[0] != 0;
 }
 
+const WCHAR ProfileFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const WCHAR ProfileProgramsValue[] = L"Programs";
+
+// The Programs folder as the user's profile names it, where the shell
+// itself looks it up first; false unless that gives a full path.
+bool ProfileProgramsFolder(WCHAR (&folder)[MAX_PATH])
+{
+    folder[0] = 0;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, ProfileFoldersKey, 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    WCHAR stored[MAX_PATH] = {};
+    DWORD type = 0;
+    DWORD size = sizeof stored - sizeof(WCHAR);
+    LONG result = RegQueryValueExW(key, ProfileProgramsValue, nullptr, &type,
+                                   reinterpret_cast<BYTE*>(stored), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    if (type == REG_SZ) {
+        if (!WideCopy(folder, MAX_PATH, stored))
+            return false;
+    } else {
+        DWORD length = ExpandEnvironmentStringsW(stored, folder, MAX_PATH);
+        if (length == 0 || length > MAX_PATH) {
+            folder[0] = 0;
+            return false;
+        }
+    }
+    // A relative name would be looked up in whatever folder is current.
+    return folder[0] && folder[1] == L':' && folder[2] == L'\\';
+}
+
 }  // namespace
 
 bool CreateShortcutsIn(const WCHAR* programsFolder, const WCHAR* programPath, bool checkOnly)
@@ -75,6 +110,13 @@ bool CreateShortcutsIn(const WCHAR* programsFolder, const WCHAR* programPath, bo
 bool CreateShortcutsFor(const WCHAR* programPath, bool checkOnly)
 {
     WCHAR folder[MAX_PATH];
+    // Every capture starts with this check, and loading the shell is a good
+    // part of a capture's cost: a main shortcut found where the profile
+    // names the folder is found without it. Whatever is not found there is
+    // looked for again through the shell, which also makes a missing
+    // folder, so the answer and what is created stay the shell's.
+    if (checkOnly && ProfileProgramsFolder(folder) && !CreateShortcutsIn(folder, programPath, true))
+        return false;
     if (!ProgramsFolder(folder))
         return true;
     return CreateShortcutsIn(folder, programPath, checkOnly);

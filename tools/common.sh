@@ -5,7 +5,9 @@
 # each time are plain file tests and at most one small X query; the slow
 # work (packages, configure, prefix) happens once and leaves a stamp.
 
-TAVRO_ROOT=${TAVRO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+# This file is always sourced by a name with its folder in it; cutting the
+# name saves starting dirname on every capture.
+TAVRO_ROOT=${TAVRO_ROOT:-$(cd "${BASH_SOURCE[0]%/*}/.." && pwd)}
 TAVRO_BUILD=${TAVRO_BUILD:-$TAVRO_ROOT/build}
 # The scripts' own stamps and logs, beside the build they belong to.
 TAVRO_STATE=$TAVRO_BUILD/.tavro

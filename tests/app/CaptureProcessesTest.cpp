@@ -3,8 +3,12 @@
 // screen. Afterwards there are N distinct pictures, each whole, and the
 // counter has advanced N times.
 #include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <tuple>
 
 #include "output/BmpWriter.h"
@@ -115,6 +119,85 @@ INSTANTIATE_TEST_SUITE_P(Together, CaptureProcessesTest,
                              return std::to_string(std::get<0>(info.param)) +
                                     (std::get<1>(info.param) ? "Jpeg" : "Bmp");
                          });
+
+namespace {
+
+// What Wine's loader reports loading in the process with this id, from a
+// log of the loaddll and pid channels.
+std::vector<std::string> DllsLoadedBy(DWORD processId, const std::string& text)
+{
+    char prefix[16];
+    wsprintfA(prefix, "%04lx:", processId);
+    std::vector<std::string> dlls;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        size_t name = line.find("Loaded L\"");
+        if (line.compare(0, lstrlenA(prefix), prefix) != 0 || name == std::string::npos)
+            continue;
+        size_t close = line.find('"', name + 9);
+        std::string path = line.substr(name + 9, close - name - 9);
+        std::string file = path.substr(path.find_last_of('\\') + 1);
+        CharLowerA(&file[0]);
+        dlls.push_back(file);
+    }
+    return dlls;
+}
+
+}  // namespace
+
+// A capture with no sound and no notice calls nothing of the common
+// controls, the shell, COM or the sound system once its shortcut is found,
+// and loads none of them: each costs a capture more than its own work.
+TEST(CaptureProcess, LoadsNothingItDoesNotCall)
+{
+    MainShortcutPresent shortcut;
+    ScratchFolder pictures;
+    ClearSettingsKey();
+    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
+                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    // This process holds the desktop, so the capture starts no desktop
+    // process (which loads all of them) on the same log.
+    GetSystemMetrics(SM_CXSCREEN);
+
+    // Wine's loader reports to the host's standard error, which the
+    // process started now inherits.
+    char logName[] = "/tmp/tavro-loaddll.XXXXXX";
+    int logFile = mkstemp(logName);
+    ASSERT_NE(-1, logFile);
+    fflush(stderr);
+    int savedError = dup(2);
+    dup2(logFile, 2);
+    close(logFile);
+    WCHAR debugBefore[256] = {};
+    DWORD hadDebug = GetEnvironmentVariableW(L"WINEDEBUG", debugBefore, 256);
+    SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+pid,+loaddll");
+    std::vector<ProgramRun> runs = StartTogether(TavroProgram(), "", 1);
+    SetEnvironmentVariableW(L"WINEDEBUG", hadDebug ? debugBefore : nullptr);
+    DWORD processId = runs[0].process ? GetProcessId(runs[0].process) : 0;
+    WaitForAll(runs, 60000);
+    dup2(savedError, 2);
+    close(savedError);
+
+    std::ifstream logStream(logName);
+    std::stringstream log;
+    log << logStream.rdbuf();
+    unlink(logName);
+    EXPECT_EQ(0u, runs[0].exitCode);
+    EXPECT_TRUE(FileExists(W(pictures.Join("screen00.bmp"))));
+    std::vector<std::string> loaded = DllsLoadedBy(processId, log.str());
+    auto Loaded = [&](const char* dll) {
+        return std::find(loaded.begin(), loaded.end(), dll) != loaded.end();
+    };
+    ASSERT_TRUE(Loaded("user32.dll")) << "the loader's report was not found";
+    for (const char* dll : {"comctl32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+                            "winmm.dll", "msacm32.dll"})
+        EXPECT_FALSE(Loaded(dll)) << dll << " was loaded";
+    ClearSettingsKey();
+}
 
 // `ulimit -f` on the program: the picture cannot be written, the process
 // is not killed for it, leaves no scratch file and counts on as after any

@@ -225,3 +225,44 @@ TEST(Shortcuts, ThisProgramsShortcutsInTheStartMenu)
     DeleteFileW(W(mainLink));
     DeleteFileW(W(configLink));
 }
+
+// The check looks where the profile names the Programs folder before it
+// asks the shell; its answer stays the shell's when the profile has no
+// such entry, and when the entry names another folder than the one that
+// holds a shortcut.
+TEST(Shortcuts, TheCheckAgreesWithTheShellWhateverTheProfileSays)
+{
+    WCHAR folder[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, TRUE));
+    std::u16string mainLink = U16(folder) + u"\\Tavro.lnk";
+    HANDLE link = CreateFileW(W(mainLink), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, link);
+    CloseHandle(link);
+
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                            L"User Shell Folders",
+                            0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key));
+    WCHAR saved[MAX_PATH] = {};
+    DWORD type = 0;
+    DWORD size = sizeof saved;
+    bool hadEntry = RegQueryValueExW(key, L"Programs", nullptr, &type,
+                                     reinterpret_cast<BYTE*>(saved), &size) == ERROR_SUCCESS;
+
+    RegDeleteValueW(key, L"Programs");
+    EXPECT_FALSE(CreateShortcuts(true)) << "the shell's own default folder holds it";
+
+    ScratchFolder elsewhere;
+    RegSetValueExW(key, L"Programs", 0, REG_SZ, reinterpret_cast<const BYTE*>(elsewhere.Path()),
+                   (lstrlenW(elsewhere.Path()) + 1) * sizeof(WCHAR));
+    EXPECT_TRUE(CreateShortcuts(true)) << "the folder the profile names holds none";
+
+    if (hadEntry)
+        RegSetValueExW(key, L"Programs", 0, type, reinterpret_cast<const BYTE*>(saved), size);
+    else
+        RegDeleteValueW(key, L"Programs");
+    RegCloseKey(key);
+    DeleteFileW(W(mainLink));
+}
