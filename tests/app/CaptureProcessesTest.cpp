@@ -121,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(Together, CaptureProcessesTest,
 // failed write.
 TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
 {
+    // Not for the Windows program: a Windows program cannot ignore a Unix
+    // signal, and Wine leaves SIGXFSZ as the process inherits it, here at
+    // its default, which ends the process. Windows has no such limit, and
+    // ./tavro starts the Windows program with the signal ignored.
+    if (TavroProgram() == WindowsTavroProgram())
+        GTEST_SKIP() << "a file-size limit is a Unix matter the Windows program cannot handle";
     MainShortcutPresent shortcut;
     ScratchFolder pictures;
     ClearSettingsKey();
