@@ -28,7 +28,9 @@ bool ReplaceInOneStep(const WCHAR* from, const WCHAR* to);
 
 // A file-size limit makes writes fail as a full medium does, instead of
 // ending the process. Called before each file is written, as whatever the
-// process did in between may have restored the default.
+// process did in between may have restored the default. The Windows
+// program cannot do this (Windows has no such limit; under Wine the Unix
+// signal is as the process inherited it, which ./tavro sets to ignored).
 void LetFileSizeLimitFailWrites();
 
 // Creates the file `name` anew, never opening whatever stands under that
