@@ -144,3 +144,34 @@ TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
     EXPECT_EQ(41u, ReadDwordSetting(L"Counter"));
     ClearSettingsKey();
 }
+
+// A picture the user made read-only under the number the capture takes is
+// kept as it is: the capture fails as a failed write does, leaves no
+// scratch file and counts on.
+TEST(CaptureProcess, AReadOnlyPictureIsNeverReplaced)
+{
+    MainShortcutPresent shortcut;
+    ScratchFolder pictures;
+    ClearSettingsKey();
+    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
+                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteDwordSetting(L"Counter", 7);
+    std::u16string kept = pictures.Join("screen07.bmp");
+    HANDLE file = CreateFileW(W(kept), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "kept", 4, &written, nullptr);
+    CloseHandle(file);
+    SetFileAttributesW(W(kept), FILE_ATTRIBUTE_READONLY);
+
+    std::vector<ProgramRun> runs = StartTogether(TavroProgram(), "", 1);
+    WaitForAll(runs, 60000);
+    EXPECT_EQ(0u, runs[0].exitCode);
+    std::vector<unsigned char> bytes = ReadWholeFile(W(kept));
+    EXPECT_EQ("kept", std::string(bytes.begin(), bytes.end()));
+    EXPECT_NE(0u, GetFileAttributesW(W(kept)) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(std::vector<std::string>{"screen07.bmp"}, FolderEntries(pictures.Path()));
+    EXPECT_EQ(8u, ReadDwordSetting(L"Counter"));
+    SetFileAttributesW(W(kept), FILE_ATTRIBUTE_NORMAL);
+    ClearSettingsKey();
+}
