@@ -1,7 +1,7 @@
 // The Windows program beside the winelib one: both built from the same
 // sources, so the same screen must give the same files, byte for byte; and
 // the Windows program as a user meets it, through its own shortcuts and
-// its settings dialog under real keys. The tests that run either program
+// its settings dialog under real keys and taps. The tests that run either program
 // alone run against this one too (TAVRO_TARGET=windows, see
 // tests/CMakeLists.txt).
 #include <windows.h>
@@ -14,6 +14,7 @@
 
 #include "config/ConfigItems.h"
 #include "config/DialogDriver.h"
+#include "output/PictureFiles.h"
 #include "res/resource.h"
 #include "support/ProgramRuns.h"
 #include "support/ScreenPattern.h"
@@ -205,6 +206,14 @@ TEST(BothPrograms, TheSameScreenGivesTheSameFiles)
         {"JPEG 50", 1, 50, 0, 0},       {"JPEG 90", 1, 90, 0, 0},
         {"JPEG 100", 1, 100, 0, 0},     {"reduced JPEG 90", 1, 90, 150, 97},
     };
+    ScratchFolder reference;
+    std::vector<BYTE> pixels;
+    for (int y = 0; y < screen.Height(); ++y)
+        for (int x = 0; x < screen.Width(); ++x) {
+            DWORD colour = Detail(x, y);
+            pixels.insert(pixels.end(), {static_cast<BYTE>(colour >> 16),
+                                         static_cast<BYTE>(colour >> 8), static_cast<BYTE>(colour)});
+        }
     for (const Case& c : cases) {
         std::vector<unsigned char> linux =
             CaptureBy(LinuxTavroProgram(), c.fileType, c.quality, c.width, c.height);
@@ -214,6 +223,11 @@ TEST(BothPrograms, TheSameScreenGivesTheSameFiles)
         EXPECT_TRUE(linux == windows) << c.what << ": the winelib program wrote " << linux.size()
                                       << " bytes, the Windows one " << windows.size()
                                       << " other ones";
+        // And what libjpeg's own cjpeg makes of the screen's pixels.
+        if (c.fileType && !c.width)
+            EXPECT_TRUE(windows == CjpegBytes(reference, screen.Width(), screen.Height(),
+                                              pixels, static_cast<int>(c.quality)))
+                << c.what << ": not cjpeg's file";
     }
     ClearSettingsKey();
 }
