@@ -89,7 +89,8 @@ tavro_fetch_libjpeg_source() {
     version=$(tavro_libjpeg_source_version) ||
         tavro_die "libjpeg62-turbo-dev is not installed: its version is the one to build"
     rm -rf "$folder"
-    mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
+    mkdir -p "$TAVRO_STATE" "$apt/sources.list.d" "$apt/lists/partial" \
+        "$apt/cache/archives/partial"
     : >"$apt/sources.list"
     tavro_source_entries >"$apt/sources.list.d/debian-sources.sources"
     [ -s "$apt/sources.list.d/debian-sources.sources" ] ||
