@@ -114,15 +114,18 @@ tavro_fetch_libjpeg_source() {
 }
 
 # Builds libjpeg for Windows with the program's cross compiler, once per
-# version of the Linux build's libjpeg, into $TAVRO_WINDOWS_BUILD/libjpeg:
-# its headers in include/, the static library in lib/. Only the library is
-# built (the SIMD code with nasm); the source and the work folder go after.
+# version of the Linux build's libjpeg and of the toolchain file, into
+# $TAVRO_WINDOWS_BUILD/libjpeg: its headers in include/, the static library
+# in lib/. Only the library is built (the SIMD code with nasm); the source
+# and the work folder go after.
 tavro_windows_libjpeg() {
-    local prefix=$TAVRO_WINDOWS_BUILD/libjpeg version built=
+    local prefix=$TAVRO_WINDOWS_BUILD/libjpeg toolchain=$TAVRO_ROOT/cmake/mingw-toolchain.cmake
+    local version built= wanted
     version=$(tavro_libjpeg_source_version) ||
         tavro_die "libjpeg62-turbo-dev is not installed: its version is the one to build"
+    wanted="$version $(cksum <"$toolchain")"
     [ -f "$prefix/.tavro-built" ] && read -r built <"$prefix/.tavro-built"
-    [ "$built" = "$version" ] && return 0
+    [ "$built" = "$wanted" ] && return 0
 
     local source=$TAVRO_WINDOWS_BUILD/libjpeg-source work=$TAVRO_WINDOWS_BUILD/libjpeg-work
     local log=$TAVRO_STATE/libjpeg-build.log tree
@@ -132,7 +135,7 @@ tavro_windows_libjpeg() {
     tavro_log "building libjpeg $version for Windows (once, about a minute)"
     rm -rf "$work" "$prefix"
     if ! { cmake -G Ninja -S "$tree" -B "$work" -Wno-dev \
-               -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/mingw-toolchain.cmake" \
+               -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
                -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
                -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
                -DWITH_TURBOJPEG=OFF -DREQUIRE_SIMD=ON &&
@@ -144,7 +147,7 @@ tavro_windows_libjpeg() {
     cp "$work/libjpeg.a" "$prefix/lib/"
     cp "$work/jconfig.h" "$tree/jpeglib.h" "$tree/jmorecfg.h" "$tree/jerror.h" "$prefix/include/"
     rm -rf "$source" "$work"
-    echo "$version" >"$prefix/.tavro-built"
+    echo "$wanted" >"$prefix/.tavro-built"
 }
 
 # ---- The Windows program --------------------------------------------------
