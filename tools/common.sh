@@ -121,8 +121,10 @@ tavro_configure() {
     else
         tavro_log "configuring the build in $TAVRO_BUILD"
     fi
+    # The winelib build, unless the Windows program's build names its own.
     if ! cmake -G Ninja -S "$TAVRO_ROOT" -B "$TAVRO_BUILD" -Wno-dev \
-        -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/${TAVRO_TOOLCHAIN:-winelib}-toolchain.cmake" "$@" >"$log" 2>&1; then
+        -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/${TAVRO_TOOLCHAIN:-winelib}-toolchain.cmake" \
+        "$@" >"$log" 2>&1; then
         cat "$log" >&2
         tavro_die "configuring the build failed (log: $log)"
     fi
@@ -263,8 +265,8 @@ tavro_bind_wine_session() {
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
-        "$WINE" "${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}" --mode </dev/null >/dev/null 2>&1 \
-            {TAVRO_PREFIX_LOCK}>&- || true
+        "$WINE" "${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}" --mode </dev/null \
+            >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- || true
         local socket
         socket=$(tavro_wineserver_socket) || socket=
         printf '%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" >"$WINEPREFIX/.tavro-screen"

@@ -105,7 +105,8 @@ tavro_fetch_libjpeg_source() {
     tavro_log "fetching Debian's source package $version for the Windows program (about 12 MB" \
         "with the index of sources, once)"
     if ! { apt-get "${options[@]}" update &&
-           (cd "$folder" && apt-get "${options[@]}" source "$version"); } >"$log" 2>&1 </dev/null; then
+           (cd "$folder" && apt-get "${options[@]}" source "$version"); } \
+        >"$log" 2>&1 </dev/null; then
         tail -n 20 "$log" >&2
         tavro_die "fetching the libjpeg source package failed (log: $log)"
     fi

@@ -211,8 +211,9 @@ TEST(BothPrograms, TheSameScreenGivesTheSameFiles)
     for (int y = 0; y < screen.Height(); ++y)
         for (int x = 0; x < screen.Width(); ++x) {
             DWORD colour = Detail(x, y);
-            pixels.insert(pixels.end(), {static_cast<BYTE>(colour >> 16),
-                                         static_cast<BYTE>(colour >> 8), static_cast<BYTE>(colour)});
+            pixels.push_back(static_cast<BYTE>(colour >> 16));
+            pixels.push_back(static_cast<BYTE>(colour >> 8));
+            pixels.push_back(static_cast<BYTE>(colour));
         }
     for (const Case& c : cases) {
         std::vector<unsigned char> linux =
