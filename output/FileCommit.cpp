@@ -1,7 +1,5 @@
 #include "output/FileCommit.h"
 
-#include <errno.h>
-#include <signal.h>
 #include <string.h>
 
 #include "platform/HostFiles.h"
@@ -17,14 +15,6 @@ const int ScratchAttempts = 64;
 // the picture's name does.
 const int ScratchDigits = 6;
 const size_t ScratchNameLength = 2 + ScratchDigits + 4;
-
-// A file-size limit would end the process with SIGXFSZ; ignored, the
-// write fails with EFBIG like a write to a full medium. Set for every file,
-// as whatever the process did in between may have restored the default.
-void IgnoreFileSizeSignal()
-{
-    signal(SIGXFSZ, SIG_IGN);
-}
 
 DWORD Mix(DWORD x)
 {
@@ -91,7 +81,7 @@ enum class ScratchAttempt { Made, Taken, Failed };
 template <typename Make>
 bool CreateUnderScratchName(const WCHAR* finalName, WCHAR* scratch, size_t capacity, Make make)
 {
-    IgnoreFileSizeSignal();
+    LetFileSizeLimitFailWrites();
     for (int attempt = 0; attempt < ScratchAttempts; ++attempt) {
         if (!NextScratchCandidate(finalName, scratch, capacity))
             break;
@@ -131,13 +121,11 @@ FILE* OpenScratchStream(const WCHAR* finalName, WCHAR* scratch, size_t capacity)
 {
     FILE* file = nullptr;
     CreateUnderScratchName(finalName, scratch, capacity, [&](const WCHAR* name) {
-        // "x": created or refused in one step (O_CREAT | O_EXCL), so no
-        // link is followed and no FIFO opened.
-        errno = 0;
-        file = _wfopen(name, L"wbx");
+        bool taken = false;
+        file = CreateNewStream(name, taken);
         if (file)
             return ScratchAttempt::Made;
-        return errno == EEXIST ? ScratchAttempt::Taken : ScratchAttempt::Failed;
+        return taken ? ScratchAttempt::Taken : ScratchAttempt::Failed;
     });
     return file;
 }
@@ -151,12 +139,7 @@ bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
         DiscardScratchFile(scratch);
         return false;
     }
-    // The host's own rename replaces the old file in one step and costs a
-    // small fraction of what MoveFileExW does on Wine; the Windows call is
-    // kept for names the host cannot map.
-    if (HostRename(scratch, finalName))
-        return true;
-    if (MoveFileExW(scratch, finalName, MOVEFILE_REPLACE_EXISTING))
+    if (ReplaceInOneStep(scratch, finalName))
         return true;
     DiscardScratchFile(scratch);
     return false;

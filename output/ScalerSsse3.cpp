@@ -15,6 +15,7 @@
 
 #if defined(__SSSE3__)
 
+#include <new>
 #include <stdlib.h>
 #include <string.h>
 
@@ -292,7 +293,9 @@ bool Accumulate(const PixelView& source, uint32_t w, uint32_t h, float* acc,
     if (!lastRow)
         return false;
     memcpy(lastRow, source.bits + static_cast<size_t>(H - 1) * source.pitch, 3 * W);
-    CellWeights* weights = static_cast<CellWeights*>(aligned_alloc(16, w * sizeof(CellWeights)));
+    // CellWeights is over-aligned: new takes care of that on every runtime,
+    // where aligned_alloc is not in Microsoft's.
+    CellWeights* weights = new (std::nothrow) CellWeights[w];
     if (!weights) {
         free(lastRow);
         return false;
@@ -326,7 +329,7 @@ bool Accumulate(const PixelView& source, uint32_t w, uint32_t h, float* acc,
                 sweep.top = acc + ++r * len;
         }
     }
-    free(weights);
+    delete[] weights;
     free(lastRow);
     return true;
 }

@@ -1,6 +1,5 @@
 #include "platform/LauncherReport.h"
 
-#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -23,14 +22,9 @@ void ToUtf8(const WCHAR* text, char* utf8, int capacity)
 
 void ReportSaved(const WCHAR* picture)
 {
-    char unixPath[4096];
-    char canonical[PATH_MAX];
-    if (!UnixPathOf(picture, unixPath, sizeof unixPath))
-        ToUtf8(picture, unixPath, sizeof unixPath);
-    // Wine names files through the prefix's drive links; the user wants
-    // the place on disk.
-    const char* shown = realpath(unixPath, canonical) ? canonical : unixPath;
-    printf("%s\n", shown);
+    char place[4096];
+    PlaceOnDisk(picture, place, sizeof place);
+    printf("%s\n", place);
     fflush(stdout);
 }
 

@@ -21,6 +21,9 @@ TAVRO_PACKAGES=(wine wine64 wine64-tools libwine-dev libjpeg62-turbo-dev cmake n
                 xvfb xauth x11-utils)
 TAVRO_TEST_PACKAGES=(googletest libjpeg-turbo-progs xdotool openbox)
 
+# The Windows program's build: its packages, its libjpeg and its tree.
+source "$TAVRO_ROOT/tools/windows.sh"
+
 # A launcher failure, not the program's result (the program's codes are 0,
 # 1, 2 and 16); the convention of env, nice and timeout.
 TAVRO_LAUNCH_FAILED=125
@@ -138,8 +141,10 @@ tavro_configure() {
     else
         tavro_log "configuring the build in $TAVRO_BUILD"
     fi
+    # The winelib build, unless the Windows program's build names its own.
     if ! cmake -G Ninja -S "$TAVRO_ROOT" -B "$TAVRO_BUILD" -Wno-dev \
-        -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/winelib-toolchain.cmake" "$@" >"$log" 2>&1; then
+        -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/${TAVRO_TOOLCHAIN:-winelib}-toolchain.cmake" \
+        "$@" >"$log" 2>&1; then
         cat "$log" >&2
         tavro_die "configuring the build failed (log: $log)"
     fi
@@ -369,8 +374,8 @@ tavro_bind_wine_session() {
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
-        "$WINE" "$TAVRO_BUILD/tavro-setup.exe.so" --mode </dev/null >/dev/null 2>&1 \
-            {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&- || true
+        "$WINE" "${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}" --mode </dev/null >/dev/null \
+            2>&1 {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&- || true
         local socket server=
         socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
         printf '%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" \

@@ -21,7 +21,20 @@ std::u16string FromUnixName(const char* unixName)
 
 std::u16string TavroProgram()
 {
+    WCHAR target[16];
+    DWORD length = GetEnvironmentVariableW(L"TAVRO_TARGET", target, 16);
+    bool windows = length > 0 && length < 16 && lstrcmpW(target, L"windows") == 0;
+    return windows ? WindowsTavroProgram() : LinuxTavroProgram();
+}
+
+std::u16string LinuxTavroProgram()
+{
     return FromUnixName(TAVRO_PROGRAM);
+}
+
+std::u16string WindowsTavroProgram()
+{
+    return FromUnixName(TAVRO_WINDOWS_PROGRAM);
 }
 
 std::u16string LockHolderProgram()

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
-// Windows names of the built programs.
+// Windows names of the built programs. The program under test is the
+// winelib build, or with TAVRO_TARGET=windows in the environment the
+// Windows one (built by the scripts beside the winelib build).
 std::u16string TavroProgram();
+std::u16string LinuxTavroProgram();
+std::u16string WindowsTavroProgram();
 std::u16string LockHolderProgram();
 
 // Keeps a main shortcut in the Programs folder, so that the program

@@ -1,0 +1,89 @@
+#include "platform/HostFiles.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/WideStdio.h"
+
+extern "C" char* CDECL wine_get_unix_file_name(LPCWSTR dosName);
+
+namespace {
+
+// Long enough for any path the host takes (PATH_MAX).
+const size_t HostPathCapacity = 4096;
+
+// The host's rename, which replaces a file at `to` in one step. False when
+// either name cannot be mapped or the host refuses.
+bool HostRename(const WCHAR* from, const WCHAR* to)
+{
+    char hostFrom[HostPathCapacity];
+    char hostTo[HostPathCapacity];
+    return UnixPathOf(from, hostFrom, sizeof hostFrom) && UnixPathOf(to, hostTo, sizeof hostTo) &&
+           rename(hostFrom, hostTo) == 0;
+}
+
+}  // namespace
+
+bool UnixPathOf(const WCHAR* windowsPath, char* unixPath, size_t capacity)
+{
+    if (capacity == 0)
+        return false;
+    unixPath[0] = 0;
+    if (!windowsPath || !windowsPath[0])
+        return false;
+    char* mapped = wine_get_unix_file_name(windowsPath);
+    if (!mapped)
+        return false;
+    size_t length = strlen(mapped);
+    bool fits = length < capacity;
+    if (fits)
+        memcpy(unixPath, mapped, length + 1);
+    HeapFree(GetProcessHeap(), 0, mapped);
+    return fits;
+}
+
+void PlaceOnDisk(const WCHAR* windowsPath, char* place, size_t capacity)
+{
+    char unixPath[HostPathCapacity];
+    char canonical[PATH_MAX];
+    if (capacity == 0)
+        return;
+    place[0] = 0;
+    const char* shown = unixPath;
+    if (!UnixPathOf(windowsPath, unixPath, sizeof unixPath)) {
+        if (WideCharToMultiByte(CP_UTF8, 0, windowsPath, -1, unixPath, sizeof unixPath, nullptr,
+                                nullptr) == 0)
+            return;
+    } else if (realpath(unixPath, canonical)) {
+        // Wine names files through the prefix's drive links.
+        shown = canonical;
+    }
+    if (strlen(shown) < capacity)
+        strcpy(place, shown);
+}
+
+bool ReplaceInOneStep(const WCHAR* from, const WCHAR* to)
+{
+    // Wine's own MoveFileExW replaces in one step too, and serves the names
+    // the host cannot map.
+    return HostRename(from, to) || MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING);
+}
+
+void LetFileSizeLimitFailWrites()
+{
+    // The limit's signal ignored, the write fails with EFBIG.
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+FILE* CreateNewStream(const WCHAR* name, bool& taken)
+{
+    // "x": created or refused in one step (O_CREAT | O_EXCL), so no link is
+    // followed and no FIFO opened.
+    errno = 0;
+    FILE* file = _wfopen(name, L"wbx");
+    taken = !file && errno == EEXIST;
+    return file;
+}
