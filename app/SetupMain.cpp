@@ -9,6 +9,8 @@
 //       Prints what the program started with ARGUMENTS would do: "configure",
 //       or "capture" followed by " notice-waits" when the completion notice
 //       would stay until it is tapped. Changes nothing.
+//   tavro-setup --keep-session
+//       Holds the Wine session's desktop until it is ended with the session.
 #include <stdio.h>
 #include <windows.h>
 
@@ -21,6 +23,7 @@ namespace {
 
 const WCHAR ProgramFileName[] = L"tavro.exe";
 const WCHAR ModeQuestion[] = L"--mode";
+const WCHAR KeepSessionRequest[] = L"--keep-session";
 
 // The program sits in the same folder as this setup program.
 bool ProgramBesideSetup(WCHAR (&program)[MAX_PATH])
@@ -88,6 +91,18 @@ int AnswerMode(const WCHAR* programArguments)
     return 0;
 }
 
+// Wine ends a desktop a moment after its last program has gone, and the
+// next program starts it again: that costs the program the desktop's start,
+// and the desktop keeps that program's standard output open for as long as
+// it runs, so a caller reading the output would wait for it. A program that
+// stays keeps the desktop that the session's first program started.
+int KeepSession()
+{
+    GetDesktopWindow();
+    Sleep(INFINITE);
+    return 0;
+}
+
 int Install()
 {
     WCHAR program[MAX_PATH];
@@ -107,5 +122,7 @@ int main()
     const WCHAR* programArguments = SkipArgument(arguments);
     if (ArgumentIs(arguments, programArguments, ModeQuestion))
         return AnswerMode(programArguments);
+    if (ArgumentIs(arguments, programArguments, KeepSessionRequest))
+        return KeepSession();
     return Install();
 }

@@ -374,8 +374,14 @@ tavro_bind_wine_session() {
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
-        "$WINE" "${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}" --mode </dev/null >/dev/null \
-            2>&1 {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&- || true
+        local setup=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}
+        "$WINE" "$setup" --mode </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
+            {TAVRO_SESSION_LOCK}>&- || true
+        # Wine ends the desktop a second after its last program and the
+        # next program starts it again, attached to that program's output:
+        # a program that stays keeps it for the session.
+        "$WINE" "$setup" --keep-session </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
+            {TAVRO_SESSION_LOCK}>&- &
         local socket server=
         socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
         printf '%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" \
