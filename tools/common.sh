@@ -155,7 +155,7 @@ tavro_configure() {
 tavro_ninja() {
     local log=$TAVRO_STATE/build.log tty=0 status=0
     [ -t 2 ] && tty=1
-    mkdir -p "$TAVRO_STATE"
+    [ -d "$TAVRO_STATE" ] || mkdir -p "$TAVRO_STATE"
     NINJA_STATUS='[%f/%t] ' ninja -C "$TAVRO_BUILD" "$@" 2>&1 |
         tavro_build_progress "$tty" >"$log" || status=$?
     if [ "$status" -ne 0 ]; then
@@ -353,7 +353,7 @@ TAVRO_SESSION_LOCK=
 tavro_bind_wine_session() {
     # A caller binding again (another screen) lets go of its own share first.
     [ -n "$TAVRO_SESSION_LOCK" ] && exec {TAVRO_SESSION_LOCK}>&-
-    mkdir -p "$WINEPREFIX"
+    [ -d "$WINEPREFIX" ] || mkdir -p "$WINEPREFIX"
     exec {TAVRO_SESSION_LOCK}>>"$WINEPREFIX/.tavro-session-users"
     if tavro_session_is_current; then
         # Waits only while another launcher restarts the session.
@@ -428,7 +428,7 @@ tavro_take_session() {
 # wait to say what it waits for.
 tavro_note_session_use() {
     local notes=$WINEPREFIX/.tavro-session-runs
-    mkdir -p "$notes"
+    [ -d "$notes" ] || mkdir -p "$notes"
     echo "$*" >"$notes/$$"
     TAVRO_TEMP_FILES+=("$notes/$$")
 }
@@ -438,14 +438,14 @@ tavro_session_users() {
     for note in "$WINEPREFIX"/.tavro-session-runs/*; do
         [ -f "$note" ] || continue
         pid=${note##*/}
-        pid=${pid%.said}
+        pid=${pid%%.*}
         [[ $pid =~ ^[0-9]+$ ]] || continue
         # Notes of launchers that were killed go.
         if ! kill -0 "$pid" 2>/dev/null; then
             rm -f "$note"
             continue
         fi
-        [ "${note%.said}" = "$note" ] || continue
+        [ "${note##*/}" = "$pid" ] || continue
         read -r text <"$note" || true
         list+="${list:+, }'$text' (process $pid)"
     done
@@ -471,9 +471,41 @@ tavro_session_is_current() {
 # cannot be reached.
 tavro_screen_size() {
     local info
-    info=$(xdpyinfo -display "$1" 2>/dev/null) || return 1
-    [[ $info =~ dimensions:\ +([0-9]+x[0-9]+) ]] || return 1
-    echo "${BASH_REMATCH[1]}"
+    info=$(tavro_screen_dimensions "$1") || return 1
+    tavro_size_in "$info" || return 1
+    echo "$TAVRO_SIZE_FOUND"
+}
+
+# The one line of xdpyinfo's that matters (it says some 100 KB in all,
+# which the shell would take long to read).
+tavro_screen_dimensions() {
+    xdpyinfo -display "$1" 2>/dev/null | grep 'dimensions:'
+}
+
+# The screen's size in what xdpyinfo said, into TAVRO_SIZE_FOUND.
+tavro_size_in() {
+    [[ $1 =~ dimensions:\ +([0-9]+x[0-9]+) ]] || return 1
+    TAVRO_SIZE_FOUND=${BASH_REMATCH[1]}
+}
+
+# Asks the X server in DISPLAY for its screen in the background, so that
+# the question and the build's check, which take about as long, run side
+# by side; tavro_use_screen takes the answer.
+TAVRO_SCREEN_ANSWER=
+tavro_ask_screen() {
+    # Before the first install there is nothing to ask with yet.
+    [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null || return 0
+    exec {TAVRO_SCREEN_ANSWER}< <(tavro_screen_dimensions "$DISPLAY")
+}
+
+# The answer asked for above (closed, so that no program inherits it);
+# fails when the display could not be reached.
+tavro_screen_answer() {
+    local info=
+    IFS= read -r -d '' -u "$TAVRO_SCREEN_ANSWER" info || true
+    exec {TAVRO_SCREEN_ANSWER}<&-
+    TAVRO_SCREEN_ANSWER=
+    tavro_size_in "$info"
 }
 
 TAVRO_XVFB_PID=
@@ -488,7 +520,12 @@ TAVRO_OWNS_WINE=0
 tavro_use_screen() {
     local policy=$1 private_screen=$2
     if [ -n "${DISPLAY:-}" ]; then
-        if TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY"); then
+        if [ -n "$TAVRO_SCREEN_ANSWER" ]; then
+            if tavro_screen_answer; then
+                TAVRO_SCREEN_SIZE=$TAVRO_SIZE_FOUND
+                return 0
+            fi
+        elif TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY"); then
             return 0
         fi
         if [ "$policy" != any ]; then
