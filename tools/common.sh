@@ -551,7 +551,13 @@ tavro_start_xvfb() {
     fifo=$(mktemp -u "${TMPDIR:-/tmp}/tavro-xvfb.XXXXXX")
     mkfifo "$fifo"
     TAVRO_TEMP_FILES+=("$fifo")
-    setsid Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+    # The server outlives this script's hold on the session (a benchmark
+    # moves on to another screen), so it does not inherit that hold.
+    (
+        [ -z "$TAVRO_SESSION_LOCK" ] || exec {TAVRO_SESSION_LOCK}>&-
+        exec setsid Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$fifo" </dev/null \
+            >/dev/null 2>&1
+    ) &
     TAVRO_XVFB_PID=$!
     read -r -t 30 display <"$fifo" || true
     rm -f "$fifo"
