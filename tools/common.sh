@@ -116,6 +116,27 @@ tavro_build() {
     tavro_ninja "${targets[@]}"
 }
 
+# Whether the built files are newer than every source of the program
+# (its folders and their files, and the build's own files): a warm start
+# then needs no run of Ninja, which costs more than all the rest of the
+# launcher. A changed or new source, or a build configured again, sends
+# the start to Ninja.
+tavro_built_files_current() {
+    local built source
+    for built; do
+        [ -f "$built" ] && [ "$TAVRO_BUILD/build.ninja" -ot "$built" ] || return 1
+    done
+    for source in "$TAVRO_ROOT"/CMakeLists.txt "$TAVRO_ROOT"/{app,cmake,config,optiontree,output} \
+        "$TAVRO_ROOT"/{platform,platform/windows,platform/winelib,res} \
+        "$TAVRO_ROOT"/{app,cmake,config,optiontree,output,platform,platform/windows}/* \
+        "$TAVRO_ROOT"/{platform/winelib,res}/*; do
+        for built; do
+            [ "$source" -nt "$built" ] && return 1
+        done
+    done
+    return 0
+}
+
 tavro_needs_configure() {
     [ -f "$TAVRO_BUILD/build.ninja" ] || return 0
     local setting name value

@@ -174,9 +174,10 @@ tavro_build_windows() {
 tavro_build_target() {
     case ${TAVRO_TARGET:-linux} in
         linux)
-            tavro_build tavro tavro-setup
             TAVRO_PROGRAM=$TAVRO_BUILD/tavro.exe.so
-            TAVRO_SETUP=$TAVRO_BUILD/tavro-setup.exe.so ;;
+            TAVRO_SETUP=$TAVRO_BUILD/tavro-setup.exe.so
+            tavro_built_files_current "$TAVRO_PROGRAM" "$TAVRO_SETUP" ||
+                tavro_build tavro tavro-setup ;;
         windows)
             tavro_ensure_packages "${TAVRO_WINDOWS_PACKAGES[@]}"
             tavro_build_windows
