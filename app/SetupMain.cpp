@@ -10,7 +10,8 @@
 //       or "capture" followed by " notice-waits" when the completion notice
 //       would stay until it is tapped. Changes nothing.
 //   tavro-setup --keep-session
-//       Holds the Wine session's desktop until it is ended with the session.
+//       Holds the Wine session's desktop until it is ended with the session;
+//       prints "kept" once the desktop runs.
 #include <stdio.h>
 #include <windows.h>
 
@@ -99,6 +100,10 @@ int AnswerMode(const WCHAR* programArguments)
 int KeepSession()
 {
     GetDesktopWindow();
+    // The desktop runs now: a program started after this line finds it and
+    // starts none of its own.
+    puts("kept");
+    fflush(stdout);
     Sleep(INFINITE);
     return 0;
 }

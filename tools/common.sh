@@ -400,9 +400,15 @@ tavro_bind_wine_session() {
             {TAVRO_SESSION_LOCK}>&- || true
         # Wine ends the desktop a second after its last program and the
         # next program starts it again, attached to that program's output:
-        # a program that stays keeps it for the session.
-        "$WINE" "$setup" --keep-session </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
-            {TAVRO_SESSION_LOCK}>&- &
+        # a program that stays keeps it for the session. It is waited for
+        # until the desktop runs, or a program started meanwhile would start
+        # a desktop of its own, which then held its output for good.
+        local keeper kept=
+        exec {keeper}< <(exec "$WINE" "$setup" --keep-session </dev/null 2>/dev/null \
+            {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&-)
+        read -r -t 30 -u "$keeper" kept || true
+        exec {keeper}<&-
+        [ "$kept" = kept ] || tavro_log "the Wine session's desktop could not be kept running"
         local socket server=
         socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
         printf '%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" \
