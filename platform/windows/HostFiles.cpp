@@ -5,9 +5,7 @@
 #include <io.h>
 #include <string.h>
 
-namespace {
-
-typedef char*(CDECL* UnixNameOf)(LPCWSTR dosName);
+#include "platform/WineUnixName.h"
 
 // Wine's kernel32 exports its path mapping to Windows programs too, which
 // find it at run time; Windows has none.
@@ -16,27 +14,6 @@ UnixNameOf WineUnixNameOf()
     static const UnixNameOf function = reinterpret_cast<UnixNameOf>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     return function;
-}
-
-}  // namespace
-
-bool UnixPathOf(const WCHAR* windowsPath, char* unixPath, size_t capacity)
-{
-    if (capacity == 0)
-        return false;
-    unixPath[0] = 0;
-    UnixNameOf unixNameOf = WineUnixNameOf();
-    if (!unixNameOf || !windowsPath || !windowsPath[0])
-        return false;
-    char* mapped = unixNameOf(windowsPath);
-    if (!mapped)
-        return false;
-    size_t length = strlen(mapped);
-    bool fits = length < capacity;
-    if (fits)
-        memcpy(unixPath, mapped, length + 1);
-    HeapFree(GetProcessHeap(), 0, mapped);
-    return fits;
 }
 
 void PlaceOnDisk(const WCHAR* windowsPath, char* place, size_t capacity)

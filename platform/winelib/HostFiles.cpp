@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "platform/WideStdio.h"
+#include "platform/WineUnixName.h"
 
 extern "C" char* CDECL wine_get_unix_file_name(LPCWSTR dosName);
 
@@ -27,22 +28,9 @@ bool HostRename(const WCHAR* from, const WCHAR* to)
 
 }  // namespace
 
-bool UnixPathOf(const WCHAR* windowsPath, char* unixPath, size_t capacity)
+UnixNameOf WineUnixNameOf()
 {
-    if (capacity == 0)
-        return false;
-    unixPath[0] = 0;
-    if (!windowsPath || !windowsPath[0])
-        return false;
-    char* mapped = wine_get_unix_file_name(windowsPath);
-    if (!mapped)
-        return false;
-    size_t length = strlen(mapped);
-    bool fits = length < capacity;
-    if (fits)
-        memcpy(unixPath, mapped, length + 1);
-    HeapFree(GetProcessHeap(), 0, mapped);
-    return fits;
+    return wine_get_unix_file_name;
 }
 
 void PlaceOnDisk(const WCHAR* windowsPath, char* place, size_t capacity)
