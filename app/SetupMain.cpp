@@ -97,15 +97,26 @@ int AnswerMode(const WCHAR* programArguments)
 // and the desktop keeps that program's standard output open for as long as
 // it runs, so a caller reading the output would wait for it. A program that
 // stays keeps the desktop that the session's first program started.
+//
+// It also answers for the X server: asking for the cursor gives this thread
+// a connection of its own, which the message wait below watches, so the
+// process ends (Xlib ends it) once the server has gone. While it runs, the
+// session's server is the one it started on, and a launcher need not ask.
 int KeepSession()
 {
     GetDesktopWindow();
+    POINT cursor;
+    GetCursorPos(&cursor);
     // The desktop runs now: a program started after this line finds it and
     // starts none of its own.
     puts("kept");
     fflush(stdout);
-    Sleep(INFINITE);
-    return 0;
+    for (;;) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
 }
 
 int Install()

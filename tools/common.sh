@@ -379,7 +379,7 @@ tavro_bind_wine_session() {
     if tavro_session_is_current; then
         # Waits only while another launcher restarts the session.
         flock -s "$TAVRO_SESSION_LOCK"
-        tavro_session_is_current && return 0
+        tavro_session_is_current && tavro_session_keeper_runs && return 0
         flock -u "$TAVRO_SESSION_LOCK"
     fi
     # Launchers starting together: one restarts the session, the others
@@ -398,25 +398,64 @@ tavro_bind_wine_session() {
         local setup=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}
         "$WINE" "$setup" --mode </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
             {TAVRO_SESSION_LOCK}>&- || true
-        # Wine ends the desktop a second after its last program and the
-        # next program starts it again, attached to that program's output:
-        # a program that stays keeps it for the session. It is waited for
-        # until the desktop runs, or a program started meanwhile would start
-        # a desktop of its own, which then held its output for good.
-        local keeper kept=
-        exec {keeper}< <(exec "$WINE" "$setup" --keep-session </dev/null 2>/dev/null \
-            {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&-)
-        read -r -t 30 -u "$keeper" kept || true
-        exec {keeper}<&-
-        [ "$kept" = kept ] || tavro_log "the Wine session's desktop could not be kept running"
-        local socket server=
+        local keeper socket server=
+        keeper=$(tavro_keep_session)
         socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
-        printf '%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" \
+        printf '%s\n%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$keeper" \
             >"$WINEPREFIX/.tavro-screen"
+    elif ! tavro_session_keeper_runs; then
+        # Its keeper was ended (by hand, say) while the session's X server
+        # stayed: a new one keeps it from here on.
+        local record=$WINEPREFIX/.tavro-screen recorded socket server
+        { read -r recorded; read -r socket; read -r server; } <"$record"
+        printf '%s\n%s\n%s\n%s\n' "$recorded" "$socket" "$server" "$(tavro_keep_session)" \
+            >"$record"
     fi
     # Still under the prefix's lock, so no other restart comes in between.
     flock -s "$TAVRO_SESSION_LOCK"
     tavro_unlock_prefix
+}
+
+# Wine ends the desktop a second after its last program and the next
+# program starts it again, attached to that program's output: a program
+# that stays keeps it for the session. It is waited for until the desktop
+# runs, or a program started meanwhile would start a desktop of its own,
+# which then held its output for good. It ends when the session's X server
+# goes. Says which process it is (tavro_process_identity).
+tavro_keep_session() {
+    local setup=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so} keeper kept= pid
+    exec {keeper}< <(exec "$WINE" "$setup" --keep-session </dev/null 2>/dev/null \
+        {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&-)
+    pid=$!
+    read -r -t 30 -u "$keeper" kept || true
+    exec {keeper}<&-
+    # The Windows program ends its lines as Windows does.
+    if [ "${kept%$'\r'}" = kept ] && tavro_process_identity "$pid"; then
+        echo "$TAVRO_PROCESS_IDENTITY"
+    else
+        tavro_log "the Wine session's desktop could not be kept running"
+    fi
+}
+
+# A running process's id and start time, into TAVRO_PROCESS_IDENTITY:
+# together they name that process and no later one given the same id.
+tavro_process_identity() {
+    local stat fields
+    { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+    # The fields after the command's name, which may hold blanks; the
+    # state first, the start time twentieth.
+    read -r -a fields <<<"${stat##*) }"
+    [ "${fields[0]}" != Z ] || return 1
+    TAVRO_PROCESS_IDENTITY="$1 ${fields[19]}"
+}
+
+# Whether the keeper that the session's record names still runs; while it
+# does, the X server the session started on is up.
+tavro_session_keeper_runs() {
+    local record=$WINEPREFIX/.tavro-screen keeper=
+    [ -f "$record" ] && { read -r; read -r; read -r; read -r keeper; } <"$record"
+    [ -n "$keeper" ] && tavro_process_identity "${keeper% *}" &&
+        [ "$TAVRO_PROCESS_IDENTITY" = "$keeper" ]
 }
 
 # Whether the recorded server of a session still runs: it works in its
@@ -516,12 +555,25 @@ tavro_size_in() {
 }
 
 # Asks the X server in DISPLAY for its screen in the background, so that
-# the question and the build's check, which take about as long, run side
-# by side; tavro_use_screen takes the answer.
+# the question and the build's check run side by side; tavro_use_screen
+# takes the answer. Nothing is asked when the prefix's session serves that
+# display and its keeper still runs: the server is up then (the keeper
+# ends with it), and Wine follows the server's own size changes.
 TAVRO_SCREEN_ANSWER=
+TAVRO_SCREEN_KNOWN=0
 tavro_ask_screen() {
+    [ -n "${DISPLAY:-}" ] || return 0
+    local recorded=
+    if [ -f "$WINEPREFIX/.tavro-screen" ]; then
+        read -r recorded <"$WINEPREFIX/.tavro-screen"
+        if [ "${recorded% *}" = "$DISPLAY" ] && tavro_session_keeper_runs; then
+            TAVRO_SCREEN_SIZE=${recorded##* }
+            TAVRO_SCREEN_KNOWN=1
+            return 0
+        fi
+    fi
     # Before the first install there is nothing to ask with yet.
-    [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null || return 0
+    command -v xdpyinfo >/dev/null || return 0
     exec {TAVRO_SCREEN_ANSWER}< <(tavro_screen_dimensions "$DISPLAY")
 }
 
@@ -546,6 +598,7 @@ TAVRO_OWNS_WINE=0
 # DISPLAY, both start a private screen.
 tavro_use_screen() {
     local policy=$1 private_screen=$2
+    [ "$TAVRO_SCREEN_KNOWN" -eq 1 ] && return 0
     if [ -n "${DISPLAY:-}" ]; then
         if [ -n "$TAVRO_SCREEN_ANSWER" ]; then
             if tavro_screen_answer; then
