@@ -116,25 +116,37 @@ tavro_build() {
     tavro_ninja "${targets[@]}"
 }
 
-# Whether the built files are newer than every source of the program
-# (its folders and their files, and the build's own files): a warm start
-# then needs no run of Ninja, which costs more than all the rest of the
-# launcher. A changed or new source, or a build configured again, sends
-# the start to Ninja.
-tavro_built_files_current() {
-    local built source
+# Whether the last build of these files, by its stamp, came after every
+# change to the program's sources (their folders and files, and the
+# build's own files): a warm start then needs no run of Ninja, which costs
+# more than all the rest of the launcher. A changed or new source, a build
+# configured again or a built file gone sends the start to Ninja.
+tavro_built_files_current() {  # STAMP FILE...
+    local stamp=$1 built source
+    shift
+    [ -f "$stamp" ] && [ "$TAVRO_BUILD/build.ninja" -ot "$stamp" ] || return 1
     for built; do
-        [ -f "$built" ] && [ "$TAVRO_BUILD/build.ninja" -ot "$built" ] || return 1
+        [ -f "$built" ] || return 1
     done
     for source in "$TAVRO_ROOT"/CMakeLists.txt "$TAVRO_ROOT"/{app,cmake,config,optiontree,output} \
         "$TAVRO_ROOT"/{platform,platform/windows,platform/winelib,res} \
         "$TAVRO_ROOT"/{app,cmake,config,optiontree,output,platform,platform/windows}/* \
         "$TAVRO_ROOT"/{platform/winelib,res}/*; do
-        for built; do
-            [ "$source" -nt "$built" ] && return 1
-        done
+        [ "$source" -nt "$stamp" ] && return 1
     done
     return 0
+}
+
+# Builds the targets and stamps the build with the time it started, so a
+# source changed while it ran still counts as newer.
+tavro_build_stamped() {  # STAMP TARGET...
+    local stamp=$1 started
+    shift
+    mkdir -p "$TAVRO_STATE"
+    started=$stamp.$$
+    : >"$started"
+    tavro_build "$@"
+    mv -f "$started" "$stamp"
 }
 
 tavro_needs_configure() {

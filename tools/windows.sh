@@ -176,8 +176,8 @@ tavro_build_target() {
         linux)
             TAVRO_PROGRAM=$TAVRO_BUILD/tavro.exe.so
             TAVRO_SETUP=$TAVRO_BUILD/tavro-setup.exe.so
-            tavro_built_files_current "$TAVRO_PROGRAM" "$TAVRO_SETUP" ||
-                tavro_build tavro tavro-setup ;;
+            tavro_built_files_current "$TAVRO_STATE/launcher-built" "$TAVRO_PROGRAM" \
+                "$TAVRO_SETUP" || tavro_build_stamped "$TAVRO_STATE/launcher-built" tavro tavro-setup ;;
         windows)
             tavro_ensure_packages "${TAVRO_WINDOWS_PACKAGES[@]}"
             tavro_build_windows
