@@ -5,9 +5,18 @@
 # each time are plain file tests and at most one small X query; the slow
 # work (packages, configure, prefix) happens once and leaves a stamp.
 
-# This file is always sourced by a name with its folder in it; cutting the
-# name saves starting dirname on every capture.
-TAVRO_ROOT=${TAVRO_ROOT:-$(cd "${BASH_SOURCE[0]%/*}/.." && pwd)}
+# This file is always sourced by a name with its folder in it. Cutting the
+# name gives the root without starting a process, on every capture; only
+# names with "." or ".." in them need the shell to resolve them.
+if [ -z "${TAVRO_ROOT:-}" ]; then
+    TAVRO_ROOT=${BASH_SOURCE[0]}
+    [[ $TAVRO_ROOT == /* ]] || TAVRO_ROOT=./$TAVRO_ROOT
+    TAVRO_ROOT=${TAVRO_ROOT%/tools/*}
+    case $TAVRO_ROOT in
+        .) TAVRO_ROOT=$PWD ;;
+        */. | */./* | */.. | */../* | [!/]*) TAVRO_ROOT=$(cd "$TAVRO_ROOT" && pwd) ;;
+    esac
+fi
 TAVRO_BUILD=${TAVRO_BUILD:-$TAVRO_ROOT/build}
 # The scripts' own stamps and logs, beside the build they belong to.
 TAVRO_STATE=$TAVRO_BUILD/.tavro
