@@ -21,11 +21,21 @@ int RunConfigurationMode()
 
 }  // namespace
 
+// Shortcuts and users on this platform treat switches case-blind. The
+// switch is plain ASCII, so folding ASCII letters is all it takes: no
+// language's sorting rules, which the system would look up in the registry
+// on every capture, and no character that such rules pass over.
 bool IsConfigCommand(const WCHAR* commandLine)
 {
-    // Shortcuts and users on this platform treat switches case-blind.
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, commandLine, -1, L"-config", -1) ==
-           CSTR_EQUAL;
+    const WCHAR* expected = L"-config";
+    for (; *commandLine && *expected; ++commandLine, ++expected) {
+        WCHAR c = *commandLine;
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<WCHAR>(c - L'A' + L'a');
+        if (c != *expected)
+            return false;
+    }
+    return *commandLine == 0 && *expected == 0;
 }
 
 int CommandLineDelay(const WCHAR* commandLine)

@@ -26,4 +26,6 @@ TEST(StartUp, ConfigSwitchIsTheWholeLineInAnyCase)
     EXPECT_FALSE(IsConfigCommand(L"-conf"));
     EXPECT_FALSE(IsConfigCommand(L"config"));
     EXPECT_FALSE(IsConfigCommand(L""));
+    // The whole line, character by character: no character is passed over.
+    EXPECT_FALSE(IsConfigCommand(L"-con\u00ADfig"));
 }
