@@ -51,7 +51,9 @@ std::string PictureName(int number, bool jpeg)
     return name;
 }
 
-class CaptureProcessesTest : public ::testing::TestWithParam<std::tuple<int, bool>> {
+// Captures as a user's start makes them, into a folder of the test's own,
+// from settings that hold that folder alone.
+class CaptureProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -63,6 +65,11 @@ protected:
 
     MainShortcutPresent shortcut_;
     ScratchFolder pictures_;
+};
+
+class CaptureProcessesTest : public CaptureProcess,
+                             public ::testing::WithParamInterface<std::tuple<int, bool>> {
+protected:
     ScratchFolder reference_;
 };
 
@@ -152,13 +159,8 @@ std::vector<std::string> DllsLoadedBy(DWORD processId, const std::string& text)
 // A capture with no sound and no notice calls nothing of the common
 // controls, the shell, COM or the sound system once its shortcut is found,
 // and loads none of them: each costs a capture more than its own work.
-TEST(CaptureProcess, LoadsNothingItDoesNotCall)
+TEST_F(CaptureProcess, LoadsNothingItDoesNotCall)
 {
-    MainShortcutPresent shortcut;
-    ScratchFolder pictures;
-    ClearSettingsKey();
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
     // This process holds the desktop, so the capture starts no desktop
     // process (which loads all of them) on the same log.
     GetSystemMetrics(SM_CXSCREEN);
@@ -187,7 +189,7 @@ TEST(CaptureProcess, LoadsNothingItDoesNotCall)
     log << logStream.rdbuf();
     unlink(logName);
     EXPECT_EQ(0u, runs[0].exitCode);
-    EXPECT_TRUE(FileExists(W(pictures.Join("screen00.bmp"))));
+    EXPECT_TRUE(FileExists(W(pictures_.Join("screen00.bmp"))));
     std::vector<std::string> loaded = DllsLoadedBy(processId, log.str());
     auto Loaded = [&](const char* dll) {
         return std::find(loaded.begin(), loaded.end(), dll) != loaded.end();
@@ -196,13 +198,12 @@ TEST(CaptureProcess, LoadsNothingItDoesNotCall)
     for (const char* dll : {"comctl32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
                             "winmm.dll", "msacm32.dll"})
         EXPECT_FALSE(Loaded(dll)) << dll << " was loaded";
-    ClearSettingsKey();
 }
 
 // `ulimit -f` on the program: the picture cannot be written, the process
 // is not killed for it, leaves no scratch file and counts on as after any
 // failed write.
-TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
+TEST_F(CaptureProcess, AFileSizeLimitEndsNoCapture)
 {
     // Not for the Windows program: a Windows program cannot ignore a Unix
     // signal, and Wine leaves SIGXFSZ as the process inherits it, here at
@@ -210,11 +211,6 @@ TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
     // ./tavro starts the Windows program with the signal ignored.
     if (TavroProgram() == WindowsTavroProgram())
         GTEST_SKIP() << "a file-size limit is a Unix matter the Windows program cannot handle";
-    MainShortcutPresent shortcut;
-    ScratchFolder pictures;
-    ClearSettingsKey();
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
     WriteDwordSetting(L"Counter", 40);
     std::vector<ProgramRun> runs;
     {
@@ -223,66 +219,54 @@ TEST(CaptureProcess, AFileSizeLimitEndsNoCapture)
     }
     WaitForAll(runs, 60000);
     EXPECT_EQ(0u, runs[0].exitCode);
-    EXPECT_EQ(std::vector<std::string>{}, FolderEntries(pictures.Path()));
+    EXPECT_EQ(std::vector<std::string>{}, FolderEntries(pictures_.Path()));
     EXPECT_EQ(41u, ReadDwordSetting(L"Counter"));
-    ClearSettingsKey();
 }
 
 // Writers killed while writing leave their scratch files. The next capture
 // into the folder removes them, but not the file of a writer still at
 // work; once that one is killed too, the capture after leaves nothing but
-// pictures.
-TEST(CaptureProcess, TheNextCaptureRemovesWhatKilledWritersLeft)
+// pictures_.
+TEST_F(CaptureProcess, TheNextCaptureRemovesWhatKilledWritersLeft)
 {
-    MainShortcutPresent shortcut;
-    ScratchFolder pictures;
-    ClearSettingsKey();
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
     WriteDwordSetting(L"Counter", 10);
     std::vector<ProgramRun> killed;
     for (int i = 0; i < 3; ++i) {
-        killed.push_back(StartScratchWriter(pictures.Path()));
+        killed.push_back(StartScratchWriter(pictures_.Path()));
         ASSERT_TRUE(killed.back().process);
         TerminateProcess(killed.back().process, 9);
     }
     WaitForAll(killed, 5000);
-    std::vector<std::string> dead = ScratchFilesIn(pictures.Path());
+    std::vector<std::string> dead = ScratchFilesIn(pictures_.Path());
     ASSERT_EQ(3u, dead.size());
 
-    std::vector<ProgramRun> live = {StartScratchWriter(pictures.Path())};
+    std::vector<ProgramRun> live = {StartScratchWriter(pictures_.Path())};
     ASSERT_TRUE(live[0].process);
     std::vector<std::string> held;
-    for (const std::string& name : ScratchFilesIn(pictures.Path()))
+    for (const std::string& name : ScratchFilesIn(pictures_.Path()))
         if (std::find(dead.begin(), dead.end(), name) == dead.end())
             held.push_back(name);
     ASSERT_EQ(1u, held.size());
     std::vector<ProgramRun> capture = StartTogether(TavroProgram(), "", 1);
     WaitForAll(capture, 60000);
     EXPECT_EQ(0u, capture[0].exitCode);
-    EXPECT_EQ(held, ScratchFilesIn(pictures.Path())) << "only the live writer's file stays";
-    EXPECT_TRUE(FileExists(W(pictures.Join("screen10.bmp"))));
+    EXPECT_EQ(held, ScratchFilesIn(pictures_.Path())) << "only the live writer's file stays";
+    EXPECT_TRUE(FileExists(W(pictures_.Join("screen10.bmp"))));
 
     TerminateProcess(live[0].process, 9);
     WaitForAll(live, 5000);
     capture = StartTogether(TavroProgram(), "", 1);
     WaitForAll(capture, 60000);
     EXPECT_EQ((std::vector<std::string>{"screen10.bmp", "screen11.bmp"}),
-              FolderEntries(pictures.Path()));
-    ClearSettingsKey();
+              FolderEntries(pictures_.Path()));
 }
 
 // A picture the user made read-only under the number the capture takes is
 // kept as it is: the capture fails as a failed write does, leaves no
 // scratch file and counts on.
-TEST(CaptureProcess, AReadOnlyPictureIsNeverReplaced)
+TEST_F(CaptureProcess, AReadOnlyPictureIsNeverReplaced)
 {
-    MainShortcutPresent shortcut;
-    ScratchFolder pictures;
-    ClearSettingsKey();
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
-    std::u16string kept = pictures.Join("screen07.bmp");
+    std::u16string kept = pictures_.Join("screen07.bmp");
     HANDLE file = CreateFileW(W(kept), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     DWORD written = 0;
@@ -299,8 +283,7 @@ TEST(CaptureProcess, AReadOnlyPictureIsNeverReplaced)
     std::vector<unsigned char> bytes = ReadWholeFile(W(kept));
     EXPECT_EQ("kept", std::string(bytes.begin(), bytes.end()));
     EXPECT_NE(0u, GetFileAttributesW(W(kept)) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(std::vector<std::string>{"screen07.bmp"}, FolderEntries(pictures.Path()));
+    EXPECT_EQ(std::vector<std::string>{"screen07.bmp"}, FolderEntries(pictures_.Path()));
     EXPECT_EQ(8u, ReadDwordSetting(L"Counter"));
     SetFileAttributesW(W(kept), FILE_ATTRIBUTE_NORMAL);
-    ClearSettingsKey();
 }
