@@ -12,6 +12,12 @@ const DWORD ProgressCheckInterval = 500;
 
 DWORD DefaultPatience = CounterLockPatience;
 
+// WAIT_ABANDONED: the last holder died; the lock is ours all the same.
+bool Acquired(DWORD waitResult)
+{
+    return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED;
+}
+
 int StoredCounter()
 {
     return RegistryStore::Instance().ReadDword(SettingsRoot, SettingsPath, L"Counter");
@@ -36,19 +42,23 @@ CounterLock::CounterLock(DWORD patience) : mutex_(CreateMutexW(nullptr, FALSE, C
 {
     if (!mutex_)
         return;
+    // Mostly nobody holds it: then it is taken without a look at the
+    // counter, which is only needed to judge a holder's progress.
+    DWORD result = WaitForSingleObject(mutex_, 0);
+    if (result != WAIT_TIMEOUT) {
+        held_ = Acquired(result);
+        return;
+    }
     int seen = StoredCounter();
     DWORD idle = 0;
     for (;;) {
         DWORD slice = patience - idle < ProgressCheckInterval ? patience - idle
                                                               : ProgressCheckInterval;
-        DWORD result = WaitForSingleObject(mutex_, slice);
-        // WAIT_ABANDONED: the last holder died; the lock is ours all the same.
-        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-            held_ = true;
+        result = WaitForSingleObject(mutex_, slice);
+        if (result != WAIT_TIMEOUT) {
+            held_ = Acquired(result);
             return;
         }
-        if (result != WAIT_TIMEOUT)
-            return;
         int now = StoredCounter();
         if (now != seen) {
             seen = now;
