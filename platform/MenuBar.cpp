@@ -28,6 +28,7 @@ struct MenuBar {
     COLORREF background;
     bool customBackground;
     int pressed;  // the key held down or whose popup is open; -1 none
+    int height;  // the bar's height at the dpi it was made for, as its font
     bool tracking;  // the stylus is down on a key
     MenuBarTemplate layout;
     WCHAR labels[MaxMenuBarButtons][MaxLabel];
@@ -96,20 +97,21 @@ RECT KeyRect(HWND bar, const MenuBar& state, int index)
 
 // The bar's measures are the handheld's at 96 dpi and grow with the bar,
 // which follows the dpi.
-int Scaled(int pixelsAt96Dpi)
+int Scaled(const MenuBar& state, int pixelsAt96Dpi)
 {
-    return MulDiv(pixelsAt96Dpi, ShellBarHeight(), ShellBarHeightAt96Dpi);
+    return MulDiv(pixelsAt96Dpi, state.height, ShellBarHeightAt96Dpi);
 }
 
 // A small triangle pointing up, 7 x 4 pixels at 96 dpi: this key opens a
 // menu above the bar.
-void DrawPopupMark(HDC dc, int x, int middleY, COLORREF colour)
+void DrawPopupMark(HDC dc, const MenuBar& state, int x, int middleY, COLORREF colour)
 {
     GdiSelection brush = SelectSolidBrush(dc, colour);
     GdiSelection pen = SelectSolidPen(dc, colour);
-    const int half = Scaled(3);
-    const int base = middleY + Scaled(4) / 2;
-    POINT mark[3] = {{x, base}, {x + 2 * half, base}, {x + half, base - Scaled(4) + 1}};
+    const int half = Scaled(state, 3);
+    const int markHeight = Scaled(state, 4);
+    const int base = middleY + markHeight / 2;
+    POINT mark[3] = {{x, base}, {x + 2 * half, base}, {x + half, base - markHeight + 1}};
     Polygon(dc, mark, 3);
 }
 
@@ -137,12 +139,12 @@ void PaintKey(HDC dc, HWND bar, const MenuBar& state, int index)
     SIZE extent = {0, 0};
     GetTextExtentPoint32W(dc, label, lstrlenW(label), &extent);
     bool hasPopup = button.popupIndex >= 0;
-    int markWidth = hasPopup ? Scaled(10) : 0;
+    int markWidth = hasPopup ? Scaled(state, 10) : 0;
     int x = key.left + (key.right - key.left - extent.cx - markWidth) / 2;
     int middle = (key.top + key.bottom) / 2;
     TextOutW(dc, x, middle - extent.cy / 2, label, lstrlenW(label));
     if (hasPopup)
-        DrawPopupMark(dc, x + extent.cx + Scaled(4), middle, text);
+        DrawPopupMark(dc, state, x + extent.cx + Scaled(state, 4), middle, text);
 
     if (index > 0)  // a divider between keys
         DrawLine(dc, {key.left, key.top + 4}, {key.left, key.bottom - 4}, ShellColours.barLine);
@@ -400,8 +402,8 @@ MenuBar* BuildMenuBar(const SHMENUBARINFO& info)
     state->customBackground = (info.dwFlags & SHCMBF_COLORBK) &&
                               info.cbSize >= SHMENUBARINFO_HANDHELD_SIZE;
     state->background = info.clrBk;
-    int fontHeight = Scaled(12);
-    state->font = CreateShellFont(fontHeight);
+    state->height = ShellBarHeight();
+    state->font = CreateShellFont(Scaled(*state, 12));
     return state;
 }
 
