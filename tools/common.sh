@@ -422,19 +422,24 @@ tavro_bind_wine_session() {
         local keeper socket server=
         keeper=$(tavro_keep_session)
         socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
-        printf '%s\n%s\n%s\n%s\n' "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$keeper" \
-            >"$WINEPREFIX/.tavro-screen"
+        tavro_record_session "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$keeper"
     elif ! tavro_session_keeper_runs; then
         # Its keeper was ended (by hand, say) while the session's X server
         # stayed: a new one keeps it from here on.
-        local record=$WINEPREFIX/.tavro-screen recorded socket server
-        { read -r recorded; read -r socket; read -r server; } <"$record"
-        printf '%s\n%s\n%s\n%s\n' "$recorded" "$socket" "$server" "$(tavro_keep_session)" \
-            >"$record"
+        local recorded socket server
+        { read -r recorded; read -r socket; read -r server; } <"$WINEPREFIX/.tavro-screen"
+        tavro_record_session "$recorded" "$socket" "$server" "$(tavro_keep_session)"
     fi
     # Still under the prefix's lock, so no other restart comes in between.
     flock -s "$TAVRO_SESSION_LOCK"
     tavro_unlock_prefix
+}
+
+# The session's record, a line each: its display and screen size, its
+# wineserver's socket and process id, and its keeper (process id and start
+# time).
+tavro_record_session() {  # DISPLAY_AND_SIZE SOCKET SERVER KEEPER
+    printf '%s\n' "$@" >"$WINEPREFIX/.tavro-screen"
 }
 
 # Wine ends the desktop a second after its last program and the next

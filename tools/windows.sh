@@ -81,13 +81,12 @@ tavro_source_entries() {
     done
 }
 
-# Fetches Debian's libjpeg-turbo source package into $1 through an apt
-# configuration of its own (its source list, index and cache folders), so
-# that the system's apt configuration is neither needed nor changed.
+# Fetches Debian's libjpeg-turbo source package of version $2 into $1
+# through an apt configuration of its own (its source list, index and cache
+# folders), so that the system's apt configuration is neither needed nor
+# changed.
 tavro_fetch_libjpeg_source() {
-    local folder=$1 apt=$1/apt version
-    version=$(tavro_libjpeg_source_version) ||
-        tavro_die "libjpeg62-turbo-dev is not installed: its version is the one to build"
+    local folder=$1 apt=$1/apt version=$2
     rm -rf "$folder"
     mkdir -p "$TAVRO_STATE" "$apt/sources.list.d" "$apt/lists/partial" \
         "$apt/cache/archives/partial"
@@ -130,7 +129,7 @@ tavro_windows_libjpeg() {
 
     local source=$TAVRO_WINDOWS_BUILD/libjpeg-source work=$TAVRO_WINDOWS_BUILD/libjpeg-work
     local log=$TAVRO_STATE/libjpeg-build.log tree
-    tavro_fetch_libjpeg_source "$source"
+    tavro_fetch_libjpeg_source "$source" "$version"
     tree=$(find "$source" -mindepth 2 -maxdepth 2 -name jpeglib.h -printf '%h\n' | head -n 1)
     [ -n "$tree" ] || tavro_die "the libjpeg source package has no jpeglib.h"
     tavro_log "building libjpeg $version for Windows (once, about a minute)"
@@ -203,14 +202,18 @@ tavro_places_on_disk() {
     done
 }
 
+# A file-size limit (ulimit -f) would end the Windows program, which
+# cannot ignore a Unix signal: ignored here, it is inherited, and the write
+# fails as on a full medium. The winelib program ignores it itself.
+tavro_program_size_limit_fails_writes() {
+    [ "${TAVRO_TARGET:-linux}" != windows ] || trap '' XFSZ
+}
+
 # Runs the program with the launcher's arguments; its exit code is the
 # program's.
 tavro_run_program() {
+    tavro_program_size_limit_fails_writes
     if [ "${TAVRO_TARGET:-linux}" = windows ]; then
-        # A file-size limit (ulimit -f) would end the Windows program, which
-        # cannot ignore a Unix signal: ignored here, it is inherited, and the
-        # write fails as on a full medium.
-        trap '' XFSZ
         local status=0
         "$WINE" "$TAVRO_PROGRAM" "$@" | tavro_places_on_disk || status=$?
         return "$status"
