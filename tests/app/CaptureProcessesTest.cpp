@@ -58,8 +58,7 @@ protected:
     void SetUp() override
     {
         ClearSettingsKey();
-        WriteRawSetting(L"Folder", REG_SZ, pictures_.Path(),
-                        (lstrlenW(pictures_.Path()) + 1) * sizeof(WCHAR));
+        WriteFolderSetting(pictures_.Path());
     }
     void TearDown() override { ClearSettingsKey(); }
 

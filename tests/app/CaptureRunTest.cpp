@@ -21,11 +21,6 @@ protected:
     }
     void TearDown() override { ClearSettingsKey(); }
 
-    void UseFolder(const WCHAR* folder)
-    {
-        WriteRawSetting(L"Folder", REG_SZ, folder, (WideLength(folder) + 1) * sizeof(WCHAR));
-    }
-
     // Runs a capture as a fresh process would, returning the milliseconds it took.
     DWORD Run(int commandLineDelay = 0)
     {
@@ -87,7 +82,7 @@ TEST_F(CaptureRunTest, AFreshSetupSavesTheWholeScreenAsBmpInTemp)
 TEST_F(CaptureRunTest, TheCounterNamesThePictureAndWrapsAtAHundred)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     const struct {
         DWORD stored;
         const char* name;
@@ -106,7 +101,7 @@ TEST_F(CaptureRunTest, AFolderThatCannotTakeThePictureStillAdvancesTheCounter)
 {
     ScratchFolder folder;
     std::u16string missing = folder.Join("missing");
-    UseFolder(W(missing));
+    WriteFolderSetting(W(missing));
     WriteDwordSetting(L"Counter", 3);
     Run();
     EXPECT_FALSE(FileExists(W(missing + u"\\screen03.bmp")));
@@ -116,7 +111,7 @@ TEST_F(CaptureRunTest, AFolderThatCannotTakeThePictureStillAdvancesTheCounter)
     // cut-off name, and the counter still moves on.
     std::u16string longFolder = U16(folder.Path()) + u"\\" + std::u16string(240, u'x');
     ASSERT_TRUE(CreateDirectoryW(W(longFolder), nullptr));
-    UseFolder(W(longFolder));
+    WriteFolderSetting(W(longFolder));
     Run();
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(W(longFolder + u"\\*.bmp"), &entry);
@@ -129,7 +124,7 @@ TEST_F(CaptureRunTest, AFolderThatCannotTakeThePictureStillAdvancesTheCounter)
 TEST_F(CaptureRunTest, OnlyTheCounterIsWrittenBack)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Width", 99999);
     WriteDwordSetting(L"Delay", 0);
     WriteDwordSetting(L"Quality", 55);
@@ -142,7 +137,7 @@ TEST_F(CaptureRunTest, OnlyTheCounterIsWrittenBack)
 TEST_F(CaptureRunTest, DelaysWaitWhenSaneAndNeverOverflow)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
 
     WriteDwordSetting(L"Delay", 1);
     EXPECT_GE(Run(), 1000u);
@@ -166,7 +161,7 @@ TEST_F(CaptureRunTest, DelaysWaitWhenSaneAndNeverOverflow)
 TEST_F(CaptureRunTest, TheSoundPlaysWithoutWaiting)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"PlaySound", 1);
     EXPECT_LT(Run(), 3000u);
     EXPECT_TRUE(FileExists(W(folder.Join("screen00.bmp"))));
@@ -193,7 +188,7 @@ TEST(NextCounter, WrapsAtAHundredWithTheDividendsSignAndNeverOverflows)
 TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 2147483647);
     Run();
     EXPECT_TRUE(FileExists(W(folder.Join("screen2147483647.bmp"))));
@@ -225,7 +220,7 @@ DWORD WINAPI ChangeCounterLater(void* change)
 TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 10);
     CounterChange change = {300, 11};
     HANDLE other = CreateThread(nullptr, 0, ChangeCounterLater, &change, 0, nullptr);
@@ -240,7 +235,7 @@ TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
 TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     std::u16string name = folder.Join("screen03.bmp");
     HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
@@ -265,7 +260,7 @@ TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
 TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersNothing)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 5);
     ShortLockPatience patience;
     {
@@ -288,7 +283,7 @@ TEST_F(CaptureRunTest, ACaptureHangingWithTheLockStopsNoOtherForEverAndClobbersN
 TEST_F(CaptureRunTest, ACaptureKilledHoldingTheLockHoldsUpNoOther)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 20);
     std::vector<ProgramRun> holder = {StartLockHolder(false)};
     ASSERT_TRUE(holder[0].process);
@@ -333,7 +328,7 @@ void WriteFileAt(const std::u16string& name, const FILETIME& written)
 TEST_F(CaptureRunTest, PicturesWrittenAfterTheStoredCounterAreNotTakenAgain)
 {
     ScratchFolder folder;
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 3);
     WriteFileAt(folder.Join("screen77.bmp"), SecondsFromNow(-86400));
     WriteFileAt(folder.Join("screen03.bmp"), SecondsFromNow(3));
@@ -361,7 +356,7 @@ TEST_F(CaptureRunTest, PicturesWrittenAfterTheStoredCounterAreNotTakenAgain)
 
     // No Counter at all (a registry never saved): after the newest picture.
     ClearSettingsKey();
-    UseFolder(folder.Path());
+    WriteFolderSetting(folder.Path());
     Run();
     EXPECT_EQ("screen01.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
     EXPECT_EQ(2u, ReadDwordSetting(L"Counter"));

@@ -35,19 +35,13 @@ DWORD Detail(int x, int y)
     return red << 16 | green << 8 | blue;
 }
 
-void UseFolder(const ScratchFolder& folder)
-{
-    WriteRawSetting(L"Folder", REG_SZ, folder.Path(),
-                    (lstrlenW(folder.Path()) + 1) * sizeof(WCHAR));
-}
-
 // One capture by program with the settings given; the file it wrote.
 std::vector<unsigned char> CaptureBy(const std::u16string& program, DWORD fileType,
                                      DWORD quality, DWORD width, DWORD height)
 {
     ScratchFolder pictures;
     ClearSettingsKey();
-    UseFolder(pictures);
+    WriteFolderSetting(pictures.Path());
     WriteDwordSetting(L"FileType", fileType);
     WriteDwordSetting(L"Quality", quality);
     if (width)
@@ -300,7 +294,7 @@ TEST(BothPrograms, TheNoticeLooksTheSame)
     const std::u16string programs[2] = {LinuxTavroProgram(), WindowsTavroProgram()};
     for (int i = 0; i < 2; ++i) {
         ClearSettingsKey();
-        UseFolder(pictures);
+        WriteFolderSetting(pictures.Path());
         WriteDwordSetting(L"Progress", 1);
         DeleteFileW(W(pictures.Join("screen00.bmp")));
         // The pattern repaints what the last notice covered.
@@ -333,7 +327,7 @@ TEST(WindowsProgram, ItsShortcutsStartItInBothModes)
     ScratchFolder pictures;
     RemoveShortcuts();
     ClearSettingsKey();
-    UseFolder(pictures);
+    WriteFolderSetting(pictures.Path());
 
     // Without the main shortcut it configures; its menu command makes the
     // shortcuts, and tells so in a box, which Return closes.

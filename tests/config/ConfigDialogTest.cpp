@@ -456,8 +456,7 @@ TEST_F(ConfigDialogTest, OkWithoutEditsStoresAllTenAndKeepsTheCounter)
 TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
 {
     ScratchFolder pictures;
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteFolderSetting(pictures.Path());
     WriteDwordSetting(L"Counter", 0);
     WriteDwordSetting(L"Quality", 77);
     MainShortcutPresent shortcut;
@@ -487,8 +486,7 @@ TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
 TEST_F(ConfigDialogTest, OkAfterALostSessionStoresTheNumberAfterTheNewestPicture)
 {
     ScratchFolder pictures;
-    WriteRawSetting(L"Folder", REG_SZ, pictures.Path(),
-                    (lstrlenW(pictures.Path()) + 1) * sizeof(WCHAR));
+    WriteFolderSetting(pictures.Path());
     WriteDwordSetting(L"Counter", 2);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

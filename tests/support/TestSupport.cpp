@@ -198,6 +198,11 @@ void WriteDwordSetting(const WCHAR* name, DWORD value)
     WriteRawSetting(name, REG_DWORD, &value, sizeof value);
 }
 
+void WriteFolderSetting(const WCHAR* folder)
+{
+    WriteRawSetting(L"Folder", REG_SZ, folder, (lstrlenW(folder) + 1) * sizeof(WCHAR));
+}
+
 DWORD ReadDwordSetting(const WCHAR* name)
 {
     DWORD type;

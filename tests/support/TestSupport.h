@@ -67,6 +67,8 @@ std::vector<std::string> SettingsValueNames();
 bool ReadRawSetting(const WCHAR* name, DWORD& type, std::vector<unsigned char>& data);
 void WriteRawSetting(const WCHAR* name, DWORD type, const void* data, DWORD size);
 void WriteDwordSetting(const WCHAR* name, DWORD value);
+// Folder as a plain string with its terminator, as a user's tool stores it.
+void WriteFolderSetting(const WCHAR* folder);
 DWORD ReadDwordSetting(const WCHAR* name);  // 0xFFFFFFFF when absent
 
 // Little-endian field readers for file bytes.
