@@ -89,9 +89,15 @@ TEST_P(CaptureProcessesTest, EveryCaptureStartedTogetherKeepsItsPicture)
     WaitForAll(runs, RunsTimeoutMs);
     DWORD took = GetTickCount() - start;
     int ended = 0;
-    for (const ProgramRun& run : runs)
+    std::ostringstream failures;
+    for (const ProgramRun& run : runs) {
         if (run.exitCode == 0)
             ++ended;
+        else if (run.startError)
+            failures << " not started (error " << run.startError << ")";
+        else
+            failures << " 0x" << std::hex << run.exitCode << std::dec;
+    }
 
     std::vector<std::string> expected;
     for (int i = 0; i < count; ++i)
@@ -113,7 +119,7 @@ TEST_P(CaptureProcessesTest, EveryCaptureStartedTogetherKeepsItsPicture)
            count, ended, static_cast<int>(found.size()), whole, first, static_cast<int>(counter),
            (static_cast<int>(counter) - first + 100) % 100, static_cast<unsigned>(took));
 
-    EXPECT_EQ(count, ended);
+    EXPECT_EQ(count, ended) << "exit codes:" << failures.str();
     EXPECT_EQ(expected, found);
     EXPECT_EQ(static_cast<DWORD>((first + count) % 100), counter);
 }

@@ -79,6 +79,8 @@ std::vector<ProgramRun> StartTogether(const std::u16string& program, const char*
                            CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
             run.process = info.hProcess;
             threads.push_back(info.hThread);
+        } else {
+            run.startError = GetLastError();
         }
         runs.push_back(run);
     }

@@ -29,7 +29,8 @@ private:
 
 struct ProgramRun {
     HANDLE process;
-    DWORD exitCode;  // STILL_ACTIVE until Wait
+    DWORD exitCode;        // STILL_ACTIVE until Wait
+    DWORD startError = 0;  // why CreateProcess refused, when it did
 };
 
 // Starts count processes of program with the arguments, all suspended, then
