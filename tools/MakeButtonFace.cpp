@@ -6,9 +6,7 @@
 // The output is committed; the build never runs this. To remake it:
 //   g++ -std=c++17 -O2 -o /tmp/make-button-face tools/MakeButtonFace.cpp
 //   /tmp/make-button-face res/notice-button.bmp
-#include <cstdint>
-#include <cstdio>
-#include <vector>
+#include "GeneratedFile.h"
 
 namespace {
 
@@ -48,18 +46,6 @@ uint8_t PixelAt(int x, int row)  // row 0 is the top
     bool inFrame = x <= FrameThickness || row <= FrameThickness ||
                    x >= Width - 1 - FrameThickness || row >= Height - 1 - FrameThickness;
     return inFrame ? static_cast<uint8_t>(FirstOrange + row - 1) : White;
-}
-
-void Put16(std::vector<uint8_t>& out, unsigned value)
-{
-    out.push_back(value & 0xFF);
-    out.push_back(value >> 8 & 0xFF);
-}
-
-void Put32(std::vector<uint8_t>& out, unsigned value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
 }
 
 void PutColour(std::vector<uint8_t>& out, Rgb colour)
@@ -110,15 +96,5 @@ std::vector<uint8_t> BuildFile()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.bmp\n", argv[0]);
-        return 2;
-    }
-    std::vector<uint8_t> bytes = BuildFile();
-    std::FILE* file = std::fopen(argv[1], "wb");
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return std::fclose(file) == 0 ? 0 : 1;
+    return WriteGeneratedFile(argc, argv, "OUTPUT.bmp", BuildFile());
 }

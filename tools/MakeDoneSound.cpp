@@ -6,9 +6,7 @@
 // The output is committed; the build never runs this. To remake it:
 //   g++ -std=c++17 -O2 -o /tmp/make-done-sound tools/MakeDoneSound.cpp
 //   /tmp/make-done-sound res/done.wav
-#include <cstdint>
-#include <cstdio>
-#include <vector>
+#include "GeneratedFile.h"
 
 namespace {
 
@@ -42,18 +40,6 @@ uint8_t SampleAt(unsigned index)
     return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-void Put16(std::vector<uint8_t>& out, unsigned value)
-{
-    out.push_back(value & 0xFF);
-    out.push_back(value >> 8 & 0xFF);
-}
-
-void Put32(std::vector<uint8_t>& out, unsigned value)
-{
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
 void PutTag(std::vector<uint8_t>& out, const char* tag)
 {
     out.insert(out.end(), tag, tag + 4);
@@ -84,15 +70,5 @@ std::vector<uint8_t> BuildFile()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.wav\n", argv[0]);
-        return 2;
-    }
-    std::vector<uint8_t> bytes = BuildFile();
-    std::FILE* file = std::fopen(argv[1], "wb");
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return std::fclose(file) == 0 ? 0 : 1;
+    return WriteGeneratedFile(argc, argv, "OUTPUT.wav", BuildFile());
 }
