@@ -416,8 +416,8 @@ tavro_bind_wine_session() {
         # the session lasts: a harmless program starts them, with nothing
         # attached, so that a pipe from the program to its caller closes
         # when the program ends.
-        local setup=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}
-        "$WINE" "$setup" --mode </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
+        tavro_setup_program
+        "$WINE" "$TAVRO_SETUP_PROGRAM" --mode </dev/null >/dev/null 2>&1 {TAVRO_PREFIX_LOCK}>&- \
             {TAVRO_SESSION_LOCK}>&- || true
         local keeper socket server=
         keeper=$(tavro_keep_session)
@@ -435,6 +435,12 @@ tavro_bind_wine_session() {
     tavro_unlock_prefix
 }
 
+# The helper that starts and keeps sessions, into TAVRO_SETUP_PROGRAM: the
+# one tavro_build_target chose, else the winelib build's.
+tavro_setup_program() {
+    TAVRO_SETUP_PROGRAM=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so}
+}
+
 # The session's record, a line each: its display and screen size, its
 # wineserver's socket and process id, and its keeper (process id and start
 # time).
@@ -449,8 +455,9 @@ tavro_record_session() {  # DISPLAY_AND_SIZE SOCKET SERVER KEEPER
 # which then held its output for good. It ends when the session's X server
 # goes. Says which process it is (tavro_process_identity).
 tavro_keep_session() {
-    local setup=${TAVRO_SETUP:-$TAVRO_BUILD/tavro-setup.exe.so} keeper kept= pid
-    exec {keeper}< <(exec "$WINE" "$setup" --keep-session </dev/null 2>/dev/null \
+    local keeper kept= pid
+    tavro_setup_program
+    exec {keeper}< <(exec "$WINE" "$TAVRO_SETUP_PROGRAM" --keep-session </dev/null 2>/dev/null \
         {TAVRO_PREFIX_LOCK}>&- {TAVRO_SESSION_LOCK}>&-)
     pid=$!
     read -r -t 30 -u "$keeper" kept || true
