@@ -231,7 +231,7 @@ TEST_F(CaptureProcess, AFileSizeLimitEndsNoCapture)
 // Writers killed while writing leave their scratch files. The next capture
 // into the folder removes them, but not the file of a writer still at
 // work; once that one is killed too, the capture after leaves nothing but
-// pictures_.
+// pictures.
 TEST_F(CaptureProcess, TheNextCaptureRemovesWhatKilledWritersLeft)
 {
     WriteDwordSetting(L"Counter", 10);
