@@ -1,9 +1,10 @@
 #include "output/JpegCompressor.h"
 
-#include <setjmp.h>
 #include <stdio.h>
 
 #include <jpeglib.h>
+
+#include "platform/NonLocalJump.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ namespace {
 // gives up: error_exit must never return into the library.
 struct JpegErrorManager {
     jpeg_error_mgr manager;
-    jmp_buf recovery;
+    RecoveryPoint recovery;
 };
 
 // Nothing is ever shown: every message is formatted and dropped.
@@ -24,7 +25,7 @@ void OnJpegMessage(j_common_ptr info)
 void OnJpegError(j_common_ptr info)
 {
     info->err->output_message(info);
-    longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->recovery, 1);
+    JUMP_TO_RECOVERY_POINT(reinterpret_cast<JpegErrorManager*>(info->err)->recovery, 1);
 }
 
 void OnJpegReset(j_common_ptr info)
@@ -42,7 +43,7 @@ void OnJpegReset(j_common_ptr info)
 bool CompressRows(jpeg_compress_struct& info, JpegErrorManager& errors, FILE* file, int width,
                   int height, int quality, const unsigned char* rgbRows)
 {
-    if (setjmp(errors.recovery))
+    if (SET_RECOVERY_POINT(errors.recovery))
         return false;
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file);
