@@ -1,9 +1,12 @@
 #include <windows.h>
 
 #include "app/StartUp.h"
+#include "platform/ExitActions.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,
                     int showCommand)
 {
-    return TavroWinMain(instance, previousInstance, commandLine, showCommand);
+    int result = TavroWinMain(instance, previousInstance, commandLine, showCommand);
+    RunExitActionsNow();
+    return result;
 }

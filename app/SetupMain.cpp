@@ -18,6 +18,7 @@
 #include "app/Settings.h"
 #include "app/StartUp.h"
 #include "config/Shortcuts.h"
+#include "platform/ExitActions.h"
 #include "platform/WideCrt.h"
 
 namespace {
@@ -130,9 +131,7 @@ int Install()
     return CreateShortcutsFor(program, true) ? 1 : 0;
 }
 
-}  // namespace
-
-int main()
+int Run()
 {
     const WCHAR* arguments = SkipArgument(GetCommandLineW());
     const WCHAR* programArguments = SkipArgument(arguments);
@@ -141,4 +140,13 @@ int main()
     if (ArgumentIs(arguments, programArguments, KeepSessionRequest))
         return KeepSession();
     return Install();
+}
+
+}  // namespace
+
+int main()
+{
+    int result = Run();
+    RunExitActionsNow();
+    return result;
 }

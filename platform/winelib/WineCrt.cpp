@@ -2,6 +2,7 @@
 // Windows build has the runtime's own.
 #include <limits.h>
 
+#include "platform/ExitActions.h"
 #include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 
@@ -71,4 +72,14 @@ WCHAR* _itow(int value, WCHAR* buffer, int radix)
         buffer[out++] = digits[--count];
     buffer[out] = 0;
     return buffer;
+}
+
+extern "C" void __cxa_finalize(void* module);
+extern "C" void* __dso_handle;
+
+void RunExitActionsNow()
+{
+    // What the module's own finalisation runs: every action this module
+    // registered, once; the host's exit() later finds them done.
+    __cxa_finalize(&__dso_handle);
 }
