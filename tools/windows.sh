@@ -104,13 +104,42 @@ tavro_fetch_libjpeg_source() {
     tavro_log "fetching Debian's source package $version for the Windows program (about 12 MB" \
         "with the index of sources, once)"
     if ! { apt-get "${options[@]}" update &&
-           (cd "$folder" && apt-get "${options[@]}" source "$version"); } \
+           { (cd "$folder" && apt-get "${options[@]}" source "$version") ||
+             tavro_unpack_without_dsc "$folder" "$version" "${options[@]}"; }; } \
         >"$log" 2>&1 </dev/null; then
         tail -n 20 "$log" >&2
         tavro_die "fetching the libjpeg source package failed (log: $log)"
     fi
     # The index is needed no longer.
     rm -rf "$apt"
+}
+
+# Some mirrors answer 404 for a package's .dsc while serving its tarballs
+# (Debian 13's libjpeg-turbo, here). The .dsc holds nothing that the index
+# of sources does not: its stanza, which apt checked against the release's
+# signature, is written out as the .dsc, so that dpkg-source unpacks the
+# tarballs apt fetched and checks them against the same checksums.
+tavro_unpack_without_dsc() {  # FOLDER NAME=VERSION APT-OPTION...
+    local folder=$1 name=${2%%=*} version=${2#*=} dsc
+    shift 2
+    dsc=$folder/$name.dsc
+    ls "$folder"/*.orig.tar.* >/dev/null 2>&1 &&
+        apt-cache "$@" showsrc --only-source "$name" >"$dsc.index" || return 1
+    awk -v version="$version" '
+        /^$/ { if (wanted) exit; lines = 0; next }
+        { line[++lines] = $0 }
+        /^Version: / && $2 == version { wanted = 1 }
+        END {
+            if (!wanted) exit 1
+            for (i = 1; i <= lines; i++) {
+                text = line[i]
+                if (text ~ /\.dsc$/) continue
+                sub(/^Package:/, "Source:", text)
+                print text
+            }
+        }' "$dsc.index" >"$dsc" || return 1
+    echo "no .dsc on the mirror: unpacking with one written from the index of sources"
+    (cd "$folder" && dpkg-source -x "$dsc")
 }
 
 # Builds libjpeg for Windows with the program's cross compiler, once per
