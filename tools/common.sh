@@ -20,9 +20,8 @@ fi
 TAVRO_BUILD=${TAVRO_BUILD:-$TAVRO_ROOT/build}
 # The scripts' own stamps and logs, beside the build they belong to.
 TAVRO_STATE=$TAVRO_BUILD/.tavro
-WINE_DIR=/usr/lib/wine
-WINE=$WINE_DIR/wine64
-WINESERVER=$WINE_DIR/wineserver
+# Wine's places, found by tavro_locate_wine.
+WINE= WINE_DIR= WINESERVER= WINE_TOOLS_DIR= WINE_NLS_DIR= WINE_INF=
 
 # What building and running the program takes; the tests and the benchmark
 # add their own.
@@ -106,6 +105,67 @@ tavro_install_packages() {
     tavro_log "packages installed (log: $log)"
 }
 
+# ---- Where Wine is --------------------------------------------------------
+
+# Wine's loader, server, tools and data, where the installed packages put
+# them: Debian keeps them off PATH, and a release may move them (Debian 13's
+# wrc looks for its code pages in a folder its package does not make). Each
+# piece: the variable it goes to, the package it comes with, and the file.
+TAVRO_WINE_PIECES=("WINE wine64 wine64" "WINESERVER libwine wineserver"
+                   "WINE_TOOLS_DIR wine64-tools winegcc" "WINE_NLS_DIR libwine locale.nls"
+                   "WINE_INF libwine wine.inf")
+
+# Sets the variables above from dpkg's lists of the packages' files, asked
+# once and kept in the build's state; asked again when a place kept there no
+# longer holds its file (Wine updated, or moved). Dies naming the package
+# when a piece is not installed; the next install check then asks dpkg.
+tavro_locate_wine() {
+    [ -z "$WINE" ] || return 0
+    local places=$TAVRO_STATE/wine-places
+    if [ -f "$places" ]; then
+        local name value
+        while IFS='=' read -r name value; do
+            case $name in
+                WINE | WINESERVER | WINE_TOOLS_DIR | WINE_NLS_DIR | WINE_INF)
+                    printf -v "$name" '%s' "$value" ;;
+            esac
+        done <"$places"
+        tavro_wine_places_hold && { WINE_DIR=${WINE%/*}; return 0; }
+    fi
+    tavro_find_wine_places
+    mkdir -p "$TAVRO_STATE"
+    printf '%s\n' "WINE=$WINE" "WINESERVER=$WINESERVER" "WINE_TOOLS_DIR=$WINE_TOOLS_DIR" \
+        "WINE_NLS_DIR=$WINE_NLS_DIR" "WINE_INF=$WINE_INF" >"$places"
+    WINE_DIR=${WINE%/*}
+}
+
+tavro_wine_places_hold() {
+    [ -x "$WINE" ] && [ -x "$WINESERVER" ] && [ -x "$WINE_TOOLS_DIR/winegcc" ] &&
+        [ -f "$WINE_NLS_DIR/locale.nls" ] && [ -f "$WINE_INF" ]
+}
+
+tavro_find_wine_places() {
+    local listing piece variable package file path found
+    listing=$(dpkg-query -L wine64 wine64-tools libwine 2>/dev/null) || true
+    for piece in "${TAVRO_WINE_PIECES[@]}"; do
+        read -r variable package file <<<"$piece"
+        found=
+        while IFS= read -r path; do
+            # Folders of the same name (the package's documentation) are not it.
+            [[ $path == */"$file" ]] && [ -f "$path" ] && { found=$path; break; }
+        done <<<"$listing"
+        if [ -z "$found" ]; then
+            rm -f "$TAVRO_STATE/packages"
+            tavro_die "Wine's $file is not installed: it comes with the Debian package $package;" \
+                "install it with: apt-get install --no-install-recommends $package"
+        fi
+        case $variable in
+            WINE_TOOLS_DIR | WINE_NLS_DIR) found=${found%/*} ;;
+        esac
+        printf -v "$variable" '%s' "$found"
+    done
+}
+
 # ---- Build ----------------------------------------------------------------
 
 # tavro_build [-DNAME=VALUE...] TARGET...: configures when there is no build
@@ -183,10 +243,17 @@ tavro_configure() {
     else
         tavro_log "configuring the build in $TAVRO_BUILD"
     fi
-    # The winelib build, unless the Windows program's build names its own.
+    # The winelib build, with Wine's tools where they are installed, unless
+    # the Windows program's build names its own.
+    local wine=()
+    if [ "${TAVRO_TOOLCHAIN:-winelib}" = winelib ]; then
+        tavro_locate_wine
+        wine=(-DWINE_TOOLS_DIR="$WINE_TOOLS_DIR" -DWINE_LOADER="$WINE"
+              -DWINE_NLS_DIR="$WINE_NLS_DIR")
+    fi
     if ! cmake -G Ninja -S "$TAVRO_ROOT" -B "$TAVRO_BUILD" -Wno-dev \
         -DCMAKE_TOOLCHAIN_FILE="$TAVRO_ROOT/cmake/${TAVRO_TOOLCHAIN:-winelib}-toolchain.cmake" \
-        "$@" >"$log" 2>&1; then
+        "${wine[@]}" "$@" >"$log" 2>&1; then
         cat "$log" >&2
         tavro_die "configuring the build failed (log: $log)"
     fi
@@ -244,6 +311,7 @@ tavro_build_progress() {
 
 # Quiet Wine: no debug chatter, no Mono or Gecko installers.
 tavro_wine_environment() {
+    tavro_locate_wine
     # Wine maps Windows names to Unix ones in the locale's character set:
     # without UTF-8 a Cyrillic folder name has no Unix name at all.
     case ${LC_ALL:-${LC_CTYPE:-${LANG:-}}} in
@@ -331,7 +399,7 @@ tavro_wineserver_socket() {
 
 # Ends this prefix's Wine session and takes away what it left in /tmp.
 tavro_stop_wine() {
-    [ -d "$WINEPREFIX" ] || return 0
+    [ -d "$WINEPREFIX" ] && [ -n "$WINESERVER" ] || return 0
     local socket
     socket=$(tavro_wineserver_socket) || socket=
     "$WINESERVER" -k >/dev/null 2>&1 || true
@@ -708,7 +776,7 @@ tavro_session_trap() {
 # Wine changes (the prefix would otherwise update itself on first use).
 tavro_prefix_template() {
     local template=$TAVRO_STATE/wine-template made= wine_inf
-    wine_inf=$(stat -c %Y /usr/share/wine/wine.inf)
+    wine_inf=$(stat -c %Y "$WINE_INF")
     [ -f "$template/.tavro-ready" ] && read -r made <"$template/.update-timestamp"
     made=${made%$'\r'}
     [ "$made" = "$wine_inf" ] && return 0
