@@ -26,6 +26,8 @@ function(tavro_lean_start target)
       add_dependencies(${target} tavro_delay_import_${dll})
     endforeach()
     target_link_directories(${target} BEFORE PRIVATE ${folder})
+    # The binding of the delayed calls, which newer linkers need helped.
+    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/platform/windows/DelayLoadHook.cpp)
   else()
     foreach(dll ${TAVRO_ON_DEMAND_DLLS})
       target_link_options(${target} PRIVATE -Wl,-delayload,${dll}.dll)
