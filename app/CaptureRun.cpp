@@ -45,6 +45,7 @@ bool WritePicture(const DibImage& picture)
     // What captures killed while writing left: under the counter's lock no
     // other capture is writing, so every scratch file here is a dead one.
     RemoveDeadScratchFiles(OutputPath);
+    ReportWriting(OutputPath);
     if (AppSettings.FileType != 0)
         return WriteJpegFile(OutputPath, AppSettings.Quality, picture) == 1;
     return WriteBmpFile(picture);

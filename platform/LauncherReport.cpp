@@ -7,6 +7,9 @@
 
 namespace {
 
+// Begins the lines meant for the script, not the user.
+const char ScriptLine[] = "tavro-report: ";
+
 bool LauncherAsked()
 {
     const char* wanted = getenv("TAVRO_REPORT");
@@ -20,11 +23,11 @@ void ToUtf8(const WCHAR* text, char* utf8, int capacity)
         utf8[0] = 0;
 }
 
-void ReportSaved(const WCHAR* picture)
+void ReportPlace(const char* before, const WCHAR* picture)
 {
     char place[4096];
     PlaceOnDisk(picture, place, sizeof place);
-    printf("%s\n", place);
+    printf("%s%s\n", before, place);
     fflush(stdout);
 }
 
@@ -56,7 +59,7 @@ void ReportCapture(const WCHAR* folder, const WCHAR* picture, bool saved)
     if (!LauncherAsked())
         return;
     if (saved)
-        ReportSaved(picture);
+        ReportPlace("", picture);
     else
         ReportNotSaved(folder, picture);
 }
@@ -79,4 +82,21 @@ void ReportNoNumber()
     fprintf(stderr, "tavro: no picture was written: another capture held the picture counter "
                     "and did not finish\n");
     fflush(stderr);
+}
+
+void ReportWriting(const WCHAR* picture)
+{
+    if (!LauncherAsked())
+        return;
+    char before[32];
+    wsprintfA(before, "%swriting ", ScriptLine);
+    ReportPlace(before, picture);
+}
+
+void ReportEnd(int exitCode)
+{
+    if (!LauncherAsked())
+        return;
+    printf("%sended %d\n", ScriptLine, exitCode);
+    fflush(stdout);
 }
