@@ -215,37 +215,3 @@ tavro_build_target() {
             tavro_die "TAVRO_TARGET is linux (the default) or windows, not '$TAVRO_TARGET'" ;;
     esac
 }
-
-# The program's standard output with the places it names on disk resolved:
-# the Windows program prints the Unix path Wine gives it, through the
-# prefix's drive links, which only the host can follow; and its lines end
-# as Windows lines do, in a carriage return and a line feed.
-tavro_places_on_disk() {
-    local line place
-    while IFS= read -r line; do
-        line=${line%$'\r'}
-        if [ "${line#/}" != "$line" ] && place=$(realpath -e -- "$line" 2>/dev/null); then
-            line=$place
-        fi
-        printf '%s\n' "$line"
-    done
-}
-
-# A file-size limit (ulimit -f) would end the Windows program, which
-# cannot ignore a Unix signal: ignored here, it is inherited, and the write
-# fails as on a full medium. The winelib program ignores it itself.
-tavro_program_size_limit_fails_writes() {
-    [ "${TAVRO_TARGET:-linux}" != windows ] || trap '' XFSZ
-}
-
-# Runs the program with the launcher's arguments; its exit code is the
-# program's.
-tavro_run_program() {
-    tavro_program_size_limit_fails_writes
-    if [ "${TAVRO_TARGET:-linux}" = windows ]; then
-        local status=0
-        "$WINE" "$TAVRO_PROGRAM" "$@" | tavro_places_on_disk || status=$?
-        return "$status"
-    fi
-    "$WINE" "$TAVRO_PROGRAM" "$@"
-}
