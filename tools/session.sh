@@ -78,15 +78,17 @@ tavro_wineserver() {
 # Lets go of the launcher's locks and becomes the program: called in a
 # subshell, which then is the program's process. With --with-share the
 # program keeps its share of the session's users' lock, so that while it
-# runs the session is held by its own process, whatever becomes of the
-# launcher.
+# runs the session is held by its own process, and it runs in a session of
+# its own, out of reach of a signal meant for the launcher (a hang-up, or
+# timeout ending it): whatever becomes of the launcher, a pending capture
+# takes its picture.
 tavro_become_wine() {  # [--with-share] PROGRAM ARGUMENTS...
     [ -z "$TAVRO_PREFIX_LOCK" ] || exec {TAVRO_PREFIX_LOCK}>&-
     if [ "$1" = --with-share ]; then
         shift
-    elif [ -n "$TAVRO_SESSION_LOCK" ]; then
-        exec {TAVRO_SESSION_LOCK}>&-
+        exec setsid "$@"
     fi
+    [ -z "$TAVRO_SESSION_LOCK" ] || exec {TAVRO_SESSION_LOCK}>&-
     exec "$@"
 }
 
@@ -319,8 +321,9 @@ tavro_bind_wine_session() {
     elif ! tavro_session_keeper_runs; then
         # Its keeper was ended (by hand, say) while the session's X server
         # stayed: a new one keeps it from here on.
+        tavro_keep_session
         tavro_write_session_record "$TAVRO_RECORD_SCREEN" "$TAVRO_RECORD_SOCKET" \
-            "$TAVRO_RECORD_SERVER" "$(tavro_keep_session)"
+            "$TAVRO_RECORD_SERVER" "$TAVRO_KEEPER"
     fi
     # Still under the prefix's lock, so no other restart comes in between.
     flock -s "$TAVRO_SESSION_LOCK"
@@ -336,10 +339,10 @@ tavro_restart_session() {
     # session lasts: a harmless program starts them, with nothing attached.
     tavro_setup_program
     tavro_wine "$TAVRO_SETUP_PROGRAM" --mode </dev/null >/dev/null 2>&1 || true
-    local keeper socket server=
-    keeper=$(tavro_keep_session)
+    local socket server=
+    tavro_keep_session
     socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
-    tavro_write_session_record "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$keeper"
+    tavro_write_session_record "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$TAVRO_KEEPER"
 }
 
 # Wine ends the desktop a second after its last program and the next
@@ -347,21 +350,27 @@ tavro_restart_session() {
 # that stays keeps it for the session. It is waited for until the desktop
 # runs, or a program started meanwhile would start a desktop of its own,
 # which then held its output for good. It ends when the session's X server
-# goes. Says which process it is (tavro_process_identity).
+# goes. Its identity (tavro_process_identity) goes into TAVRO_KEEPER.
 tavro_keep_session() {
-    local keeper kept= pid
+    local keeper kept= pid limit
     tavro_setup_program
     exec {keeper}< <(tavro_become_wine "$WINE" "$TAVRO_SETUP_PROGRAM" --keep-session \
         </dev/null 2>/dev/null)
     pid=$!
     read -r -t 30 -u "$keeper" kept || true
     exec {keeper}<&-
+    TAVRO_KEEPER=
     # The Windows program ends its lines as Windows does.
     if [ "${kept%$'\r'}" = kept ] && tavro_process_identity "$pid"; then
-        echo "$TAVRO_PROCESS_IDENTITY"
-    else
-        tavro_log "the Wine session's desktop could not be kept running"
+        TAVRO_KEEPER=$TAVRO_PROCESS_IDENTITY
+        return 0
     fi
+    limit=$(ulimit -f)
+    # Wine 10's server maps files of several megabytes as it starts.
+    [ "$limit" = unlimited ] || tavro_die "the Wine session could not start: Wine's server" \
+        "does not run under a file-size limit (ulimit -f is $limit); start once without it, and" \
+        "later starts with it use that session"
+    tavro_log "the Wine session's desktop could not be kept running"
 }
 
 # The session's users' lock, for a restart: at once when nobody runs a
@@ -406,33 +415,37 @@ tavro_refuse_start() {
 # ---- Runs of the program --------------------------------------------------
 
 # Each launcher's run has its files in the prefix's .tavro-session-runs,
-# named by the launcher's identity: NAME.what (what it runs, then the
-# program's identity once it has started), NAME.said and NAME.errors (the
-# program's output). The files of a run whose launcher and program have
-# both ended go at the next start (a killed launcher leaves them).
+# named by the launcher's identity (its process id and start time):
+# NAME.what (what it runs, then the program's identity once it has
+# started), NAME.said and NAME.errors (the program's output). The files of
+# a run whose launcher and program have both ended go at the next start (a
+# killed launcher leaves them).
 tavro_begin_run() {  # WHAT...
     local runs=$WINEPREFIX/.tavro-session-runs
     [ -d "$runs" ] || mkdir -p "$runs"
     tavro_sweep_runs
     tavro_process_identity $$
     TAVRO_RUN_FILES=$runs/${TAVRO_PROCESS_IDENTITY/ /-}
-    printf '%s\n%s\n' "$*" "$TAVRO_PROCESS_IDENTITY" >"$TAVRO_RUN_FILES.what"
+    echo "$*" >"$TAVRO_RUN_FILES.what"
     TAVRO_TEMP_FILES+=("$TAVRO_RUN_FILES".{what,said,errors})
 }
 
 # The runs still going, into TAVRO_LIVE_RUNS ("'what' (process N)" each),
-# after removing the files of those that have ended.
+# after removing the files of those that have ended. A file is written in
+# one step, so another launcher reads it whole or empty.
 tavro_sweep_runs() {
-    local what text launcher program stale=()
+    local what name text program stale=()
     TAVRO_LIVE_RUNS=()
     for what in "$WINEPREFIX"/.tavro-session-runs/*.what; do
         [ -f "$what" ] || continue
-        text= launcher= program=
-        { read -r text; read -r launcher; read -r program; } <"$what" || true
+        name=${what##*/}
+        name=${name%.what}
+        text= program=
+        { read -r text; read -r program; } <"$what" || true
         if tavro_identity_runs "$program"; then
             TAVRO_LIVE_RUNS+=("'$text' (process ${program% *})")
-        elif tavro_identity_runs "$launcher"; then
-            TAVRO_LIVE_RUNS+=("'$text' (process ${launcher% *})")
+        elif tavro_identity_runs "${name/-/ }"; then
+            TAVRO_LIVE_RUNS+=("'$text' (process ${name%-*})")
         else
             stale+=("${what%.what}".{what,said,errors})
         fi
@@ -476,6 +489,16 @@ tavro_run_program() {  # [--live] PROGRAM ARGUMENTS...
     tavro_pass_on_errors <"$errors"
     shift
     tavro_judge_run "$status" "$@"
+}
+
+# The run's files go once the launcher has gone (in the background, so
+# that whoever started it does not wait for that), unless its program
+# still runs (its launcher was ended): the next start sweeps them then.
+tavro_end_run() {
+    local text program=
+    { read -r text; read -r program; } <"$TAVRO_RUN_FILES.what" 2>/dev/null || true
+    ! tavro_identity_runs "$program" || return 0
+    rm -f -- "${TAVRO_TEMP_FILES[@]}" </dev/null >/dev/null 2>&1 &
 }
 
 # The program's standard output as the user reads it: without the lines it
