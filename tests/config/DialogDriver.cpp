@@ -19,7 +19,7 @@ struct ScriptThread {
     const std::function<HWND()>* found;
     const std::function<void(HWND)>* script;
     bool ran;
-    std::atomic<bool> modalEnded;
+    HANDLE modalEnded;  // an event, set once modal() has returned
 };
 
 bool IsVisibleOfThisProcess(HWND window)
@@ -66,7 +66,7 @@ void CloseLeftovers(HWND window)
         if (!box)
             break;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-        Sleep(200);
+        WaitUntil([box] { return !IsWindowVisible(box); });
     }
     if (HWND menu = FindOpenMenu())
         PostMessageW(menu, WM_CANCELMODE, 0, 0);
@@ -85,8 +85,8 @@ DWORD WINAPI RunScript(void* parameter)
     CloseLeftovers(window);
     // Should the window have come late or refused to close, keep asking
     // for a while, so that a broken run fails instead of hanging.
-    for (int i = 0; i < 100 && !thread->modalEnded; ++i) {
-        Sleep(100);
+    for (int i = 0; i < 100 && WaitForSingleObject(thread->modalEnded, 100) == WAIT_TIMEOUT;
+         ++i) {
         if (HWND late = (*thread->found)())
             CloseLeftovers(late);
     }
@@ -109,12 +109,13 @@ LRESULT CALLBACK WatchForProbe(int code, WPARAM wParam, LPARAM lParam)
 int RunDriven(const std::function<int()>& modal, const std::function<HWND()>& found,
               const std::function<void(HWND)>& script, bool* scriptRan)
 {
-    ScriptThread thread = {&found, &script, false, {false}};
+    ScriptThread thread = {&found, &script, false, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     HANDLE handle = CreateThread(nullptr, 0, RunScript, &thread, 0, nullptr);
     int result = modal();
-    thread.modalEnded = true;
+    SetEvent(thread.modalEnded);
     WaitForSingleObject(handle, INFINITE);
     CloseHandle(handle);
+    CloseHandle(thread.modalEnded);
     if (scriptRan)
         *scriptRan = thread.ran;
     return result;
@@ -161,18 +162,6 @@ HWND WaitForWindow(const std::function<HWND()>& probe, DWORD timeoutMs)
             return window;
         if (GetTickCount() - start > timeoutMs)
             return nullptr;
-        Sleep(20);
-    }
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return condition();
         Sleep(20);
     }
 }
@@ -241,18 +230,28 @@ void ClickMenuBarKey(HWND dialog, int index)
     ClickScreen(centre);
 }
 
-bool KeysReachThisProcess()
+bool KeysReachThisProcess(DWORD timeoutMs)
 {
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchForProbe, GetModuleHandleW(nullptr), 0);
     if (!hook)
         return false;
     ProbeSeen = false;
-    PressKeys("Shift_L");
+    // A press the X server sends before this program has the focus goes
+    // elsewhere and is never seen, so another follows every little while.
+    // The hook runs in this thread's message loop.
     const DWORD start = GetTickCount();
-    while (!ProbeSeen && GetTickCount() - start < 1000)
-        PumpMessages(20);  // the hook runs in this thread's message loop
+    while (!ProbeSeen && GetTickCount() - start < timeoutMs) {
+        PressKeys("Shift_L");
+        PumpMessagesUntil([] { return ProbeSeen.load(); }, 200);
+    }
     UnhookWindowsHookEx(hook);
     return ProbeSeen;
+}
+
+bool TakesRealKeys(HWND dialog)
+{
+    return WaitUntil([dialog] { return GetForegroundWindow() == dialog; }) &&
+           KeysReachThisProcess();
 }
 
 HWND FocusOfThread(HWND window)
