@@ -134,28 +134,63 @@ TEST_F(CaptureRunTest, OnlyTheCounterIsWrittenBack)
     EXPECT_EQ(1u, ReadDwordSetting(L"Counter"));
 }
 
+namespace {
+
+// The waits the captures of a test asked for, in milliseconds, instead of
+// waiting them: a real delay is the launcher's tests' to sit through.
+std::vector<DWORD> WaitsAskedFor;
+
+void NoteTheWait(DWORD milliseconds)
+{
+    WaitsAskedFor.push_back(milliseconds);
+}
+
+// While it lives, captures call `wait` for their delays instead of
+// sleeping: by default it notes each wait rather than waiting it out.
+class DelayStandIn {
+public:
+    explicit DelayStandIn(DelayWait wait = NoteTheWait)
+    {
+        WaitsAskedFor.clear();
+        SetDelayWait(wait);
+    }
+    ~DelayStandIn() { SetDelayWait(nullptr); }
+    DelayStandIn(const DelayStandIn&) = delete;
+    DelayStandIn& operator=(const DelayStandIn&) = delete;
+};
+
+}  // namespace
+
 TEST_F(CaptureRunTest, DelaysWaitWhenSaneAndNeverOverflow)
 {
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
+    DelayStandIn delays;
 
     WriteDwordSetting(L"Delay", 1);
-    EXPECT_GE(Run(), 1000u);
+    Run();
+    EXPECT_EQ(std::vector<DWORD>{1000}, WaitsAskedFor);
 
     // A command-line delay wins for this run; the stored one stays.
+    WaitsAskedFor.clear();
     WriteDwordSetting(L"Delay", 7);
-    DWORD took = Run(1);
-    EXPECT_GE(took, 1000u);
-    EXPECT_LT(took, 6000u);
+    Run(1);
+    EXPECT_EQ(std::vector<DWORD>{1000}, WaitsAskedFor);
     EXPECT_EQ(7u, ReadDwordSetting(L"Delay"));
+    WaitsAskedFor.clear();
+    Run(360000);
+    EXPECT_EQ(std::vector<DWORD>{360000000}, WaitsAskedFor);
 
     // Out of range: no wait at all rather than an overflowed or endless one.
+    WaitsAskedFor.clear();
     WriteDwordSetting(L"Delay", static_cast<DWORD>(-5));
-    EXPECT_LT(Run(), 1000u);
+    Run();
     WriteDwordSetting(L"Delay", 4294968);  // * 1000 wraps 32 bits to 704
-    EXPECT_LT(Run(), 1000u);
+    Run();
     WriteDwordSetting(L"Delay", 360001);
-    EXPECT_LT(Run(), 1000u);
+    Run();
+    EXPECT_EQ(std::vector<DWORD>{}, WaitsAskedFor);
+    EXPECT_EQ(6u, ReadDwordSetting(L"Counter")) << "every run took its picture";
 }
 
 TEST_F(CaptureRunTest, TheSoundPlaysWithoutWaiting)
