@@ -235,17 +235,10 @@ TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
 
 namespace {
 
-struct CounterChange {
-    DWORD afterMs;
-    DWORD value;
-};
-
-DWORD WINAPI ChangeCounterLater(void* change)
+// Another capture, finishing while this one waits out its delay.
+void AnotherCaptureFinishes(DWORD)
 {
-    CounterChange& c = *static_cast<CounterChange*>(change);
-    Sleep(c.afterMs);
-    WriteDwordSetting(L"Counter", c.value);
-    return 0;
+    WriteDwordSetting(L"Counter", 11);
 }
 
 }  // namespace
@@ -257,11 +250,10 @@ TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 10);
-    CounterChange change = {300, 11};
-    HANDLE other = CreateThread(nullptr, 0, ChangeCounterLater, &change, 0, nullptr);
-    Run(1);
-    WaitForSingleObject(other, 5000);
-    CloseHandle(other);
+    {
+        DelayStandIn meanwhile(AnotherCaptureFinishes);
+        Run(1);
+    }
     EXPECT_EQ("screen11.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
     EXPECT_EQ(std::vector<std::string>{"screen11.bmp"}, FolderEntries(folder.Path()));
     EXPECT_EQ(12u, ReadDwordSetting(L"Counter"));
