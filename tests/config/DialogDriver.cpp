@@ -197,13 +197,13 @@ void ClickScreen(POINT point)
 
 void PressKeys(const char* keys)
 {
-    std::string command = std::string("xdotool key --delay 60 ") + keys;
+    std::string command = std::string("xdotool key --delay 20 ") + keys;
     system(command.c_str());
 }
 
 void TypeKeys(const char* text)
 {
-    std::string command = std::string("xdotool type --delay 60 '") + text + "'";
+    std::string command = std::string("xdotool type --delay 20 '") + text + "'";
     system(command.c_str());
 }
 
@@ -242,7 +242,7 @@ bool KeysReachThisProcess(DWORD timeoutMs)
     const DWORD start = GetTickCount();
     while (!ProbeSeen && GetTickCount() - start < timeoutMs) {
         PressKeys("Shift_L");
-        PumpMessagesUntil([] { return ProbeSeen.load(); }, 200);
+        PumpMessagesUntil([] { return ProbeSeen.load(); }, 100);
     }
     UnhookWindowsHookEx(hook);
     return ProbeSeen;
