@@ -259,28 +259,6 @@ TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
     EXPECT_EQ(12u, ReadDwordSetting(L"Counter"));
 }
 
-TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
-{
-    ScratchFolder folder;
-    WriteFolderSetting(folder.Path());
-    std::u16string name = folder.Join("screen03.bmp");
-    HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written;
-    WriteFile(file, "kept", 4, &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(SetFileAttributesW(W(name), FILE_ATTRIBUTE_READONLY));
-
-    WriteDwordSetting(L"Counter", 3);
-    Run();
-    std::vector<unsigned char> kept = ReadWholeFile(W(name));
-    EXPECT_EQ("kept", std::string(kept.begin(), kept.end()));
-    EXPECT_TRUE(GetFileAttributesW(W(name)) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(std::vector<std::string>{"screen03.bmp"}, FolderEntries(folder.Path()));
-    EXPECT_EQ(4u, ReadDwordSetting(L"Counter"));
-    SetFileAttributesW(W(name), FILE_ATTRIBUTE_NORMAL);
-}
-
 // A capture that hangs holding the lock: after the patience the run gives
 // up without naming, writing or counting a picture, rather than hang or
 // risk clobbering one.
