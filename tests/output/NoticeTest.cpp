@@ -342,13 +342,14 @@ TEST_F(NoticeTest, ThePaneLiesExactlyOverTheRegionItCopied)
     EXPECT_GT(white, 100);
 }
 
-// The program steps once a second (NoticeCountdownStep); here the steps are
-// short, and each is seen as the notice's thread takes it.
+// Unless a test sets another step, as the program never does, the
+// countdown steps once a second.
 TEST(NoticeCountdown, StepsOnceASecondInTheProgram)
 {
     EXPECT_EQ(1000u, NoticeTimerPeriod());
 }
 
+// In 50 ms steps, each seen as the notice's thread takes it.
 TEST_F(NoticeTest, AutoCloseCountsDownAndCloses)
 {
     PrepareNotice(L"\\Temp\\screen01.bmp", 1);
