@@ -195,8 +195,9 @@ std::string CurrentRowShownBy(HWND dialog)
 }
 
 // Presses key `times` times, one at a time: a key that opens or closes a
-// row's editor moves the focus, which the next key must already find.
-// False when a key showed in no other row.
+// row's editor moves the focus, which the next key must already find. Each
+// key must reach a row that shows otherwise than the one before (the rows
+// from the folder to the JPEG switch all do); false when one did not.
 bool PressKeyTimes(HWND dialog, const char* key, int times)
 {
     for (int i = 0; i < times; ++i) {
@@ -436,7 +437,7 @@ TEST(WindowsProgram, ItsDialogDrivenByRealKeysAndTapsSavesWhatItShould)
     EXPECT_TRUE(TakesRealKeys(dialog));
     EXPECT_TRUE(PressKeyTimes(dialog, "Down", RowIndex(RowFileType) + 1));
     PressKeys("Return");
-    EXPECT_TRUE(PressKeyTimes(dialog, "Up", 1));
+    EXPECT_TRUE(PressKeyTimes(dialog, "Up", 1));  // the Return was taken before it
     ClickScreen(LeftSoftKeyOf(GetProcessId(runs[0].process), dialog));
     WaitForAll(runs, RunTimeoutMs);
     EXPECT_EQ(2u, runs[0].exitCode);
