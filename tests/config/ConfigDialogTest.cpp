@@ -701,7 +701,8 @@ TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen
         ClickMenuBarKey(dialog, 1);  // "Меню", tapped for real
         HWND menu = WaitForWindow(FindOpenMenu);
         menuOpened = menu != nullptr;
-        whileMenu = !WaitUntil([] { return !HotKeyHeld(VK_UP) && !HotKeyHeld(VK_DOWN); });
+        // Let go as the menu loop begins, before the menu is shown.
+        whileMenu = HotKeyHeld(VK_UP) || HotKeyHeld(VK_DOWN);
         if (menu)
             PostKey(menu, VK_ESCAPE);
         WaitUntil([] { return !FindOpenMenu(); });
