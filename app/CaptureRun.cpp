@@ -19,6 +19,13 @@ const int CounterWrap = 100;
 const int SoundResourceId = 150;
 const DWORD MillisecondsPerSecond = 1000;
 
+void SleepFor(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+DelayWait WaitFor = SleepFor;
+
 // A stored delay outside the range the command line accepts is ignored,
 // like a bad command-line delay: no overflow of the milliseconds, no wait
 // of years.
@@ -26,7 +33,7 @@ void WaitForDelay()
 {
     int delay = AppSettings.Delay;
     if (delay > 0 && delay <= MaxDelaySeconds)
-        Sleep(static_cast<DWORD>(delay) * MillisecondsPerSecond);
+        WaitFor(static_cast<DWORD>(delay) * MillisecondsPerSecond);
 }
 
 void CaptureNoticeBackground(HDC screen, int screenWidth, int screenHeight)
@@ -58,6 +65,11 @@ void PlayDoneSound()
 }
 
 }  // namespace
+
+void SetDelayWait(DelayWait wait)
+{
+    WaitFor = wait ? wait : SleepFor;
+}
 
 int NextCounter(int counter)
 {

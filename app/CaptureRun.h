@@ -1,9 +1,18 @@
 // The capture mode: one picture of the whole screen, stored and announced.
 #pragma once
 
+#include <windows.h>
+
 const int MaxDelaySeconds = 360000;
 
 int CaptureRun();
+
+// How a capture waits out its delay, given in milliseconds: Sleep, unless a
+// test has set another wait for its process (one that stands for what
+// happens meanwhile, or notes what it was asked to wait); null puts Sleep
+// back.
+typedef void (*DelayWait)(DWORD milliseconds);
+void SetDelayWait(DelayWait wait);
 
 // The number after counter: (counter + 1) remainder 100, the remainder
 // taking the sign of the dividend; computed wide, so that the largest

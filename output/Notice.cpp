@@ -11,7 +11,7 @@ int AutoCloseCountdown = NoticeCountdownStart;
 namespace {
 
 const int CloseResult = 16;
-const UINT TimerPeriod = 1000;
+UINT TimerPeriod = NoticeCountdownStep;
 const LONG TextHeight = 15;
 const LONG TextWeight = FW_BOLD;
 const WCHAR TextFace[] = L"Tahoma Regular";
@@ -136,6 +136,16 @@ INT_PTR OnClose(HWND notice)
 }
 
 }  // namespace
+
+UINT NoticeTimerPeriod()
+{
+    return TimerPeriod;
+}
+
+void SetNoticeTimerPeriod(UINT milliseconds)
+{
+    TimerPeriod = milliseconds;
+}
 
 INT_PTR CALLBACK NoticeDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

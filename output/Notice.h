@@ -8,6 +8,12 @@
 // process shows the notice once).
 extern int AutoCloseCountdown;
 
+// How often the countdown steps, in milliseconds: NoticeCountdownStep, one
+// second, unless a test has set a shorter step for its process.
+const UINT NoticeCountdownStep = 1000;
+UINT NoticeTimerPeriod();
+void SetNoticeTimerPeriod(UINT milliseconds);
+
 // True when the notice ended by its button or its countdown.
 bool ShowCompletionNotice();
 

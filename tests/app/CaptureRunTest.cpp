@@ -134,28 +134,63 @@ TEST_F(CaptureRunTest, OnlyTheCounterIsWrittenBack)
     EXPECT_EQ(1u, ReadDwordSetting(L"Counter"));
 }
 
+namespace {
+
+// The waits the captures of a test asked for, in milliseconds, instead of
+// waiting them: a real delay is the launcher's tests' to sit through.
+std::vector<DWORD> WaitsAskedFor;
+
+void NoteTheWait(DWORD milliseconds)
+{
+    WaitsAskedFor.push_back(milliseconds);
+}
+
+// While it lives, captures call `wait` for their delays instead of
+// sleeping: by default it notes each wait rather than waiting it out.
+class DelayStandIn {
+public:
+    explicit DelayStandIn(DelayWait wait = NoteTheWait)
+    {
+        WaitsAskedFor.clear();
+        SetDelayWait(wait);
+    }
+    ~DelayStandIn() { SetDelayWait(nullptr); }
+    DelayStandIn(const DelayStandIn&) = delete;
+    DelayStandIn& operator=(const DelayStandIn&) = delete;
+};
+
+}  // namespace
+
 TEST_F(CaptureRunTest, DelaysWaitWhenSaneAndNeverOverflow)
 {
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
+    DelayStandIn delays;
 
     WriteDwordSetting(L"Delay", 1);
-    EXPECT_GE(Run(), 1000u);
+    Run();
+    EXPECT_EQ(std::vector<DWORD>{1000}, WaitsAskedFor);
 
     // A command-line delay wins for this run; the stored one stays.
+    WaitsAskedFor.clear();
     WriteDwordSetting(L"Delay", 7);
-    DWORD took = Run(1);
-    EXPECT_GE(took, 1000u);
-    EXPECT_LT(took, 6000u);
+    Run(1);
+    EXPECT_EQ(std::vector<DWORD>{1000}, WaitsAskedFor);
     EXPECT_EQ(7u, ReadDwordSetting(L"Delay"));
+    WaitsAskedFor.clear();
+    Run(360000);
+    EXPECT_EQ(std::vector<DWORD>{360000000}, WaitsAskedFor);
 
     // Out of range: no wait at all rather than an overflowed or endless one.
+    WaitsAskedFor.clear();
     WriteDwordSetting(L"Delay", static_cast<DWORD>(-5));
-    EXPECT_LT(Run(), 1000u);
+    Run();
     WriteDwordSetting(L"Delay", 4294968);  // * 1000 wraps 32 bits to 704
-    EXPECT_LT(Run(), 1000u);
+    Run();
     WriteDwordSetting(L"Delay", 360001);
-    EXPECT_LT(Run(), 1000u);
+    Run();
+    EXPECT_EQ(std::vector<DWORD>{}, WaitsAskedFor);
+    EXPECT_EQ(6u, ReadDwordSetting(L"Counter")) << "every run took its picture";
 }
 
 TEST_F(CaptureRunTest, TheSoundPlaysWithoutWaiting)
@@ -200,17 +235,10 @@ TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
 
 namespace {
 
-struct CounterChange {
-    DWORD afterMs;
-    DWORD value;
-};
-
-DWORD WINAPI ChangeCounterLater(void* change)
+// Another capture, finishing while this one waits out its delay.
+void AnotherCaptureFinishes(DWORD)
 {
-    CounterChange& c = *static_cast<CounterChange*>(change);
-    Sleep(c.afterMs);
-    WriteDwordSetting(L"Counter", c.value);
-    return 0;
+    WriteDwordSetting(L"Counter", 11);
 }
 
 }  // namespace
@@ -222,36 +250,13 @@ TEST_F(CaptureRunTest, TheNumberIsTakenWhenThePictureIsNamedNotAtTheStart)
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
     WriteDwordSetting(L"Counter", 10);
-    CounterChange change = {300, 11};
-    HANDLE other = CreateThread(nullptr, 0, ChangeCounterLater, &change, 0, nullptr);
-    Run(1);
-    WaitForSingleObject(other, 5000);
-    CloseHandle(other);
+    {
+        DelayStandIn meanwhile(AnotherCaptureFinishes);
+        Run(1);
+    }
     EXPECT_EQ("screen11.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
     EXPECT_EQ(std::vector<std::string>{"screen11.bmp"}, FolderEntries(folder.Path()));
     EXPECT_EQ(12u, ReadDwordSetting(L"Counter"));
-}
-
-TEST_F(CaptureRunTest, AReadOnlyPictureIsLeftAsItIsAndTheCounterMovesOn)
-{
-    ScratchFolder folder;
-    WriteFolderSetting(folder.Path());
-    std::u16string name = folder.Join("screen03.bmp");
-    HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written;
-    WriteFile(file, "kept", 4, &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(SetFileAttributesW(W(name), FILE_ATTRIBUTE_READONLY));
-
-    WriteDwordSetting(L"Counter", 3);
-    Run();
-    std::vector<unsigned char> kept = ReadWholeFile(W(name));
-    EXPECT_EQ("kept", std::string(kept.begin(), kept.end()));
-    EXPECT_TRUE(GetFileAttributesW(W(name)) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(std::vector<std::string>{"screen03.bmp"}, FolderEntries(folder.Path()));
-    EXPECT_EQ(4u, ReadDwordSetting(L"Counter"));
-    SetFileAttributesW(W(name), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A capture that hangs holding the lock: after the patience the run gives

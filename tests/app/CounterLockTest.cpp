@@ -7,9 +7,13 @@
 
 namespace {
 
-DWORD WINAPI ReleaseAfterThreeSeconds(void* holder)
+// Above the waiter's interval between looks at the stored Counter (half a
+// second), so that it judges the holder's progress more than once.
+const DWORD Patience = 600;
+
+DWORD WINAPI ReleaseAfterTwiceThePatience(void* holder)
 {
-    Sleep(3000);
+    Sleep(2 * Patience);
     static_cast<LockHolder*>(holder)->Release();
     return 0;
 }
@@ -27,12 +31,12 @@ TEST_F(CounterLockTest, AHolderThatMakesNoProgressIsGivenUpOnAfterThePatience)
     LockHolder holder;
     DWORD start = GetTickCount();
     {
-        CounterLock lock(1500);
+        CounterLock lock(Patience);
         EXPECT_FALSE(lock.Held());
     }
     DWORD waited = GetTickCount() - start;
-    EXPECT_GE(waited, 1400u);
-    EXPECT_LT(waited, 4000u);
+    EXPECT_GE(waited, Patience - 50);
+    EXPECT_LT(waited, Patience + 2500);
 
     // Patience 0 only tries.
     start = GetTickCount();
@@ -43,16 +47,16 @@ TEST_F(CounterLockTest, AHolderThatMakesNoProgressIsGivenUpOnAfterThePatience)
 
 TEST_F(CounterLockTest, AWaitLastsAsLongAsOtherCapturesKeepFinishing)
 {
-    // The counter moves every 300 ms for 3 s, twice the patience, and only
-    // then is the lock released: the waiter gets it.
-    LockHolder holder(300);
+    // The counter moves every 150 ms for twice the patience, and only then
+    // is the lock released: the waiter gets it.
+    LockHolder holder(150);
     DWORD start = GetTickCount();
-    HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfterThreeSeconds, &holder, 0, nullptr);
+    HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfterTwiceThePatience, &holder, 0, nullptr);
     {
-        CounterLock lock(1500);
+        CounterLock lock(Patience);
         EXPECT_TRUE(lock.Held());
     }
-    EXPECT_GE(GetTickCount() - start, 2900u);
+    EXPECT_GE(GetTickCount() - start, 2 * Patience - 100);
     WaitForSingleObject(releaser, 5000);
     CloseHandle(releaser);
 }

@@ -175,14 +175,41 @@ int RowIndex(int id)
     return static_cast<int>(FindConfigItem(id) - ConfigItems);
 }
 
-void PressKeyTimes(const char* key, int times)
+// What the dialog of another process shows of its current row, once the
+// focus has gone where that row puts it: "tree" for a row without an
+// editor, or the text of the row's open editor; "" meanwhile.
+std::string CurrentRowShownBy(HWND dialog)
 {
-    // One at a time: a key that opens or closes a row's editor moves the
-    // focus, which the next key must already find.
+    HWND tree = TreeOf(dialog);
+    HWND editor = tree ? EditorOf(tree) : nullptr;
+    HWND focus = FocusOfThread(dialog);
+    if (focus && focus == tree)
+        return "tree";
+    if (!focus || focus != editor || !IsWindowVisible(editor))
+        return "";
+    WCHAR text[64] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(editor, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                        5000, &length);
+    return "editor " + Utf8(text);
+}
+
+// Presses key `times` times, one at a time: a key that opens or closes a
+// row's editor moves the focus, which the next key must already find. Each
+// key must reach a row that shows otherwise than the one before (the rows
+// from the folder to the JPEG switch all do); false when one did not.
+bool PressKeyTimes(HWND dialog, const char* key, int times)
+{
     for (int i = 0; i < times; ++i) {
+        const std::string before = CurrentRowShownBy(dialog);
         PressKeys(key);
-        Sleep(300);
+        if (!WaitUntil([&] {
+                std::string now = CurrentRowShownBy(dialog);
+                return !now.empty() && now != before;
+            }))
+            return false;
     }
+    return true;
 }
 
 }  // namespace
@@ -298,11 +325,11 @@ TEST(BothPrograms, TheNoticeLooksTheSame)
         WriteDwordSetting(L"Progress", 1);
         DeleteFileW(W(pictures.Join("screen00.bmp")));
         // The pattern repaints what the last notice covered.
-        PumpMessages(500);
+        EXPECT_TRUE(PumpMessagesUntil([&] { return screen.Shown(); }, 3000));
         std::vector<ProgramRun> runs = StartTogether(programs[i], "", 1);
         HWND notice = WaitForDialogOf({GetProcessId(runs[0].process)});
         EXPECT_NE(nullptr, notice) << Utf8(W(programs[i]));
-        Sleep(500);
+        EXPECT_TRUE(WaitUntilNoticePainted());
         shown[i] = ScreenPixels(whole);
         // Most of the notice's 200 x 90 pixels cover the pattern.
         int covered = 0;
@@ -349,11 +376,16 @@ TEST(WindowsProgram, ItsShortcutsStartItInBothModes)
     EXPECT_TRUE(SamePath(Utf16(ReadShellLink(W(mainLink)).path.c_str()), program));
     EXPECT_TRUE(SamePath(Utf16(ReadShellLink(W(configLink)).path.c_str()), program));
 
-    // The main shortcut: a capture, by the Windows program (the delay
-    // keeps it running long enough to be seen).
-    WriteDwordSetting(L"Delay", 2);
+    // The main shortcut: a capture, by the Windows program (its notice
+    // keeps it running until it is seen).
+    WriteDwordSetting(L"Progress", 1);
     ASSERT_TRUE(OpenLink(mainLink));
-    EXPECT_TRUE(WaitUntil([&] { return !ProcessesOf(program).empty(); }, 20000));
+    std::vector<DWORD> capturing;
+    EXPECT_TRUE(WaitUntil([&] { return !(capturing = ProcessesOf(program)).empty(); }, 20000));
+    HWND notice = WaitForDialogOf(capturing);
+    EXPECT_NE(nullptr, notice);
+    if (notice)
+        PostMessageW(notice, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return ProcessesOf(program).empty(); }, 30000));
     EXPECT_EQ(std::vector<std::string>{"screen00.bmp"}, FolderEntries(pictures.Path()));
 
@@ -378,16 +410,16 @@ TEST(WindowsProgram, ItsDialogDrivenByRealKeysAndTapsSavesWhatItShould)
     std::vector<ProgramRun> runs = StartTogether(WindowsTavroProgram(), "-config", 1);
     HWND dialog = WaitForDialogOf({GetProcessId(runs[0].process)});
     ASSERT_NE(nullptr, dialog);
-    EXPECT_TRUE(WaitUntil([dialog] { return GetForegroundWindow() == dialog; }));
-    Sleep(500);
+    EXPECT_TRUE(TakesRealKeys(dialog));
 
     // Down from no current row selects the first; Return ticks the JPEG
-    // row; back up to the width, typed over, and Return is OK.
-    PressKeyTimes("Down", RowIndex(RowFileType) + 1);
-    PressKeyTimes("Return", 1);
-    PressKeyTimes("Up", RowIndex(RowFileType) - RowIndex(RowWidth));
+    // row; back up to the width (which shows that the Return was taken),
+    // typed over, and Return is OK.
+    EXPECT_TRUE(PressKeyTimes(dialog, "Down", RowIndex(RowFileType) + 1));
+    PressKeys("Return");
+    EXPECT_TRUE(PressKeyTimes(dialog, "Up", RowIndex(RowFileType) - RowIndex(RowWidth)));
     TypeKeys("200");
-    Sleep(300);
+    EXPECT_TRUE(WaitUntil([dialog] { return CurrentRowShownBy(dialog) == "editor 200"; }));
     PressKeys("Return");
     WaitForAll(runs, RunTimeoutMs);
 
@@ -402,10 +434,10 @@ TEST(WindowsProgram, ItsDialogDrivenByRealKeysAndTapsSavesWhatItShould)
     runs = StartTogether(WindowsTavroProgram(), "-config", 1);
     dialog = WaitForDialogOf({GetProcessId(runs[0].process)});
     ASSERT_NE(nullptr, dialog);
-    EXPECT_TRUE(WaitUntil([dialog] { return GetForegroundWindow() == dialog; }));
-    Sleep(500);
-    PressKeyTimes("Down", RowIndex(RowFileType) + 1);
-    PressKeyTimes("Return", 1);
+    EXPECT_TRUE(TakesRealKeys(dialog));
+    EXPECT_TRUE(PressKeyTimes(dialog, "Down", RowIndex(RowFileType) + 1));
+    PressKeys("Return");
+    EXPECT_TRUE(PressKeyTimes(dialog, "Up", 1));  // the Return was taken before it
     ClickScreen(LeftSoftKeyOf(GetProcessId(runs[0].process), dialog));
     WaitForAll(runs, RunTimeoutMs);
     EXPECT_EQ(2u, runs[0].exitCode);

@@ -346,8 +346,20 @@ TEST_F(ConfigDialogTest, TextAndMarksGrowWithTheDpi)
 {
     DialogInk ink;
     RunConfigDialogDriven([&](HWND dialog) {
-        PumpMessages(300);
-        ink = ReadDialogInk(dialog);
+        // Painted whole, and holding still.
+        const RECT screen = {0, 0, ScreenWidth(), ScreenHeight()};
+        std::vector<DWORD> last;
+        WaitUntil(
+            [&] {
+                std::vector<DWORD> now = ScreenPixels(screen);
+                bool still = now == last;
+                last = now;
+                ink = ReadDialogInk(dialog);
+                return still && ink.valueX > 0 &&
+                       ink.captions.size() == static_cast<size_t>(ConfigItemCount) &&
+                       Width(ink.menuMark) > 0;
+            },
+            3000);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     ASSERT_GT(ink.valueX, 0) << "no value column on the screen";
@@ -689,7 +701,7 @@ TEST_F(ConfigDialogTest, NavKeysAreHeldOnlyWhileTheDialogIsActiveAndNoMenuIsOpen
         ClickMenuBarKey(dialog, 1);  // "Меню", tapped for real
         HWND menu = WaitForWindow(FindOpenMenu);
         menuOpened = menu != nullptr;
-        Sleep(100);
+        // Let go as the menu loop begins, before the menu is shown.
         whileMenu = HotKeyHeld(VK_UP) || HotKeyHeld(VK_DOWN);
         if (menu)
             PostKey(menu, VK_ESCAPE);
@@ -828,7 +840,11 @@ TEST_F(ConfigDialogTest, CreateShortcutsTellsOnceAndThenDoesNothingVisible)
         WaitUntil([box] { return !IsWindow(box); });
 
         ASSERT_TRUE(ChooseCreateShortcuts(dialog));
-        secondBox = WaitForWindow([dialog] { return FindMessageBox(dialog); }, 1500) != nullptr;
+        // The pick is handled on the dialog's thread, at once, before that
+        // thread answers what is sent to it later: a box would be up then.
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+        secondBox = FindMessageBox(dialog) != nullptr;
         stillOpen = IsWindowVisible(dialog);
         SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });

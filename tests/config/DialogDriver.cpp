@@ -19,7 +19,7 @@ struct ScriptThread {
     const std::function<HWND()>* found;
     const std::function<void(HWND)>* script;
     bool ran;
-    std::atomic<bool> modalEnded;
+    HANDLE modalEnded;  // an event, set once modal() has returned
 };
 
 bool IsVisibleOfThisProcess(HWND window)
@@ -66,7 +66,7 @@ void CloseLeftovers(HWND window)
         if (!box)
             break;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-        Sleep(200);
+        WaitUntil([box] { return !IsWindowVisible(box); });
     }
     if (HWND menu = FindOpenMenu())
         PostMessageW(menu, WM_CANCELMODE, 0, 0);
@@ -85,8 +85,8 @@ DWORD WINAPI RunScript(void* parameter)
     CloseLeftovers(window);
     // Should the window have come late or refused to close, keep asking
     // for a while, so that a broken run fails instead of hanging.
-    for (int i = 0; i < 100 && !thread->modalEnded; ++i) {
-        Sleep(100);
+    for (int i = 0; i < 100 && WaitForSingleObject(thread->modalEnded, 100) == WAIT_TIMEOUT;
+         ++i) {
         if (HWND late = (*thread->found)())
             CloseLeftovers(late);
     }
@@ -109,12 +109,13 @@ LRESULT CALLBACK WatchForProbe(int code, WPARAM wParam, LPARAM lParam)
 int RunDriven(const std::function<int()>& modal, const std::function<HWND()>& found,
               const std::function<void(HWND)>& script, bool* scriptRan)
 {
-    ScriptThread thread = {&found, &script, false, {false}};
+    ScriptThread thread = {&found, &script, false, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     HANDLE handle = CreateThread(nullptr, 0, RunScript, &thread, 0, nullptr);
     int result = modal();
-    thread.modalEnded = true;
+    SetEvent(thread.modalEnded);
     WaitForSingleObject(handle, INFINITE);
     CloseHandle(handle);
+    CloseHandle(thread.modalEnded);
     if (scriptRan)
         *scriptRan = thread.ran;
     return result;
@@ -165,18 +166,6 @@ HWND WaitForWindow(const std::function<HWND()>& probe, DWORD timeoutMs)
     }
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start > timeoutMs)
-            return condition();
-        Sleep(20);
-    }
-}
-
 bool HotKeyHeld(UINT vk)
 {
     const int probeId = 0x3F00;
@@ -208,13 +197,13 @@ void ClickScreen(POINT point)
 
 void PressKeys(const char* keys)
 {
-    std::string command = std::string("xdotool key --delay 60 ") + keys;
+    std::string command = std::string("xdotool key --delay 20 ") + keys;
     system(command.c_str());
 }
 
 void TypeKeys(const char* text)
 {
-    std::string command = std::string("xdotool type --delay 60 '") + text + "'";
+    std::string command = std::string("xdotool type --delay 20 '") + text + "'";
     system(command.c_str());
 }
 
@@ -241,18 +230,28 @@ void ClickMenuBarKey(HWND dialog, int index)
     ClickScreen(centre);
 }
 
-bool KeysReachThisProcess()
+bool KeysReachThisProcess(DWORD timeoutMs)
 {
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchForProbe, GetModuleHandleW(nullptr), 0);
     if (!hook)
         return false;
     ProbeSeen = false;
-    PressKeys("Shift_L");
+    // A press the X server sends before this program has the focus goes
+    // elsewhere and is never seen, so another follows every little while.
+    // The hook runs in this thread's message loop.
     const DWORD start = GetTickCount();
-    while (!ProbeSeen && GetTickCount() - start < 1000)
-        PumpMessages(20);  // the hook runs in this thread's message loop
+    while (!ProbeSeen && GetTickCount() - start < timeoutMs) {
+        PressKeys("Shift_L");
+        PumpMessagesUntil([] { return ProbeSeen.load(); }, 100);
+    }
     UnhookWindowsHookEx(hook);
     return ProbeSeen;
+}
+
+bool TakesRealKeys(HWND dialog)
+{
+    return WaitUntil([dialog] { return GetForegroundWindow() == dialog; }) &&
+           KeysReachThisProcess();
 }
 
 HWND FocusOfThread(HWND window)

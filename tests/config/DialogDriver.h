@@ -34,8 +34,6 @@ HWND FindOpenMenu();
 
 // Polls until probe() gives a window or the time runs out.
 HWND WaitForWindow(const std::function<HWND()>& probe, DWORD timeoutMs = 5000);
-// Polls until condition() holds or the time runs out; its last answer.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
 
 // Whether anyone holds the hot key vk without modifiers: such a key cannot
 // be registered again.
@@ -60,10 +58,13 @@ void TapMenuBarKey(HWND dialog, int index);
 void ClickMenuBarKey(HWND dialog, int index);
 
 // Whether the X server sends key presses to this process at all, which
-// passes them on to its active window: a Shift press is sent and watched
+// passes them on to its active window: Shift presses are sent and watched
 // for. A window manager gives a new window the input focus a moment after
 // it appears; until then real key presses go elsewhere.
-bool KeysReachThisProcess();
+bool KeysReachThisProcess(DWORD timeoutMs = 5000);
+// The dialog (of this process or another) is the active window, and real
+// key presses reach it.
+bool TakesRealKeys(HWND dialog);
 
 // The window with the keyboard focus in the thread that owns window.
 HWND FocusOfThread(HWND window);

@@ -26,14 +26,6 @@ int RowIndex(int id)
     return static_cast<int>(FindConfigItem(id) - ConfigItems);
 }
 
-// Real keys reach the dialog once it is the active window and the X server
-// sends them to this program.
-bool DialogActive(HWND dialog)
-{
-    return WaitUntil(
-        [dialog] { return GetForegroundWindow() == dialog && KeysReachThisProcess(); });
-}
-
 // Presses keys until the row with this id is current: Down from no
 // current row selects the first row.
 bool WalkDownTo(HWND tree, int id)
@@ -74,7 +66,7 @@ TEST_F(DialogByKeys, ReturnOnACheckRowTogglesItAndTheDialogStaysOpen)
          unticked = false;
     int code = RunConfigDialogDriven([&](HWND dialog) {
         HWND tree = TreeOf(dialog);
-        active = DialogActive(dialog);
+        active = TakesRealKeys(dialog);
         reached = WalkDownTo(tree, RowFileType);
         PressKeys("Return");
         ticked = WaitUntil([] { return ItemFlag(*FindConfigItem(RowFileType)) != 0; });
@@ -99,7 +91,7 @@ TEST_F(DialogByKeys, ReturnAndEscapeInAnOpenEditorStillMeanOkAndCancel)
     std::string typed;
     int code = RunConfigDialogDriven([&](HWND dialog) {
         HWND tree = TreeOf(dialog);
-        DialogActive(dialog);
+        TakesRealKeys(dialog);
         WalkDownTo(tree, RowWidth);
         HWND editor = EditorOf(tree);
         WaitUntil([editor] { return FocusOfThread(editor) == editor; });
@@ -117,7 +109,7 @@ TEST_F(DialogByKeys, ReturnAndEscapeInAnOpenEditorStillMeanOkAndCancel)
     ResetSettingsInMemory();
     code = RunConfigDialogDriven([&](HWND dialog) {
         HWND tree = TreeOf(dialog);
-        DialogActive(dialog);
+        TakesRealKeys(dialog);
         WalkDownTo(tree, RowQuality);
         HWND editor = EditorOf(tree);
         WaitUntil([editor] { return FocusOfThread(editor) == editor; });
@@ -136,7 +128,7 @@ TEST_F(DialogByKeys, AfterATapOnACaptionSpaceAndReturnReachTheRow)
          editorFocused = false;
     int code = RunConfigDialogDriven([&](HWND dialog) {
         HWND tree = TreeOf(dialog);
-        DialogActive(dialog);
+        TakesRealKeys(dialog);
         const int sound = RowIndex(RowPlaySound);
         ClickScreen(CaptionOf(tree, sound));
         current = WaitUntil([tree, sound] { return CurrentRow(tree) == sound; });
@@ -166,7 +158,7 @@ TEST_F(DialogByKeys, AfterTheShortcutMessageTheNavKeysWorkAgain)
          keysHeld = false, downMoved = false, downAgain = false, upMoved = false;
     RunConfigDialogDriven([&](HWND dialog) {
         HWND tree = TreeOf(dialog);
-        DialogActive(dialog);
+        TakesRealKeys(dialog);
         ClickMenuBarKey(dialog, 1);
         if (!WaitForWindow(FindOpenMenu))
             return;
@@ -180,7 +172,7 @@ TEST_F(DialogByKeys, AfterTheShortcutMessageTheNavKeysWorkAgain)
         PressKeys("Return");  // the action button closes the box
         boxClosed = WaitUntil([box] { return !IsWindow(box); });
 
-        dialogActiveAgain = DialogActive(dialog);
+        dialogActiveAgain = TakesRealKeys(dialog);
         keysHeld = WaitUntil([] { return HotKeyHeld(VK_UP) && HotKeyHeld(VK_DOWN); });
         PressKeys("Down");
         downMoved = WaitUntil([tree] { return CurrentRow(tree) == 0; });

@@ -227,6 +227,9 @@ TEST(ChoicePick, InAndOutOfRange)
     EXPECT_FALSE(PickChoice(empty, 0));
 }
 
+// _wtol's own rules are tested with WideCrt; here, that a row's text goes
+// through it: the digits before junk, 0 for none, blanks and a sign, and
+// saturation beyond 32 bits rather than a wrap.
 TEST(NumberStore, ConvertsAsWtol)
 {
     struct Case {
@@ -236,14 +239,7 @@ TEST(NumberStore, ConvertsAsWtol)
         {L"12abc", 12},
         {L"", 0},
         {L" -5", -5},
-        {L"\t+42", 42},
-        {L"-", 0},
-        {L"abc", 0},
-        {L"2147483647", 2147483647},
-        {L"-2147483648", -2147483647 - 1},
-        // Beyond the 32-bit range the conversion saturates.
         {L"2147483648", 2147483647},
-        {L"1234567890123456789012345678901234567890", 2147483647},
         {L"-99999999999", -2147483647 - 1},
     };
     for (const Case& c : cases) {

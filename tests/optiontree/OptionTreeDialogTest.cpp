@@ -69,7 +69,7 @@ TEST(TreeInADialog, ReturnAndSpaceActivateTheCurrentRowAndArrowsMoveIt)
          onChoice = false, listOpened = false, picked = false, openThroughout = true;
     int code = RunDriven(RunHostDialog, FindHostDialog, [&](HWND dialog) {
         HWND tree = FindWindowExW(dialog, nullptr, OPTION_TREE_CLASS, nullptr);
-        WaitUntil([dialog] { return GetForegroundWindow() == dialog && KeysReachThisProcess(); });
+        TakesRealKeys(dialog);
         // No hot keys here: Down comes as a plain key and still moves the row.
         PressKeys("Down");
         onGroup = WaitUntil([tree] { return Current(tree) == 0; });
@@ -108,7 +108,7 @@ TEST(TreeInADialog, ReturnWithoutACurrentRowMeansOk)
 {
     GiveRows();
     int code = RunDriven(RunHostDialog, FindHostDialog, [](HWND dialog) {
-        WaitUntil([dialog] { return GetForegroundWindow() == dialog && KeysReachThisProcess(); });
+        TakesRealKeys(dialog);
         PressKeys("Return");
         WaitUntil([dialog] { return !IsWindowVisible(dialog); });
     });

@@ -42,7 +42,7 @@ protected:
         state_ = OptionTreeStateOf(tree_);
         ASSERT_NE(nullptr, state_);
         SetForegroundWindow(host_);
-        PumpMessages(30);
+        PumpPendingMessages();
     }
     void TearDown() override
     {
@@ -56,13 +56,13 @@ protected:
             state->activeEditor = nullptr;
         }
         DestroyWindow(tree_);
-        PumpMessages(10);
+        PumpPendingMessages();
     }
 
     void Give(OptionItem* items, int count)
     {
         EXPECT_EQ(1, SendMessageW(tree_, OTM_SETITEMS, reinterpret_cast<WPARAM>(items), count));
-        PumpMessages(20);
+        PumpPendingMessages();
     }
     void Tap(int x, int y)
     {
@@ -184,7 +184,7 @@ class Tree : public TreeWindow {
 protected:
     Pixels Shot()
     {
-        PumpMessages(30);
+        PumpPendingMessages();  // the paints
         return Grab(tree_, state_->clientWidth, state_->clientHeight);
     }
     RECT CaptionArea(int k, int level = 0) const
@@ -587,14 +587,14 @@ TEST_F(Tree, RealHotKeysReachTheControlWhileTheEditorHasTheFocus)
     keys[0].ki.wVk = keys[1].ki.wVk = VK_DOWN;
     keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, keys, sizeof(INPUT));
-    PumpMessages(200);
+    PumpMessagesUntil([this] { return state_->current == 2; }, 2000);
     DisableNavKeys(tree_);
     EXPECT_EQ(2, state_->current);
     EXPECT_EQ(31, ItemNumber(items[1]));
     // Unregistered, the same key goes to the editor as an ordinary key.
     Tap(ValueColumn() + 5, RowMiddle(1));
     SendInput(2, keys, sizeof(INPUT));
-    PumpMessages(200);
+    PumpPendingMessages();  // the key was queued as it was sent
     EXPECT_EQ(1, state_->current);
 }
 
@@ -672,7 +672,7 @@ TEST_F(Tree, ThumbDragScrollsWhileTracking)
     mouse(x, y + 20, 0);
     mouse(x, y + 40, 0);
     mouse(x, y + 40, MOUSEEVENTF_LEFTUP);
-    PumpMessages(300);
+    PumpMessagesUntil([this] { return state_->scrollPos > 40; }, 2000);
     EXPECT_GT(state_->scrollPos, 40);
     EXPECT_EQ(Bar().nPos, state_->scrollPos);
 }
@@ -756,7 +756,7 @@ TEST_F(Tree, LayoutKeepsTheScrollPositionWithinTheNewRange)
     const int top = state_->currentTop;
     // Taller: the range shrinks, the position is clamped, the row follows.
     SetWindowPos(tree_, nullptr, 0, 0, TreeWidth, TreeHeight + 60, SWP_NOZORDER | SWP_NOMOVE);
-    PumpMessages(30);
+    PumpPendingMessages();
     EXPECT_EQ(bottom - 60, state_->scrollPos);
     EXPECT_EQ(Bar().nPos, state_->scrollPos);
     EXPECT_EQ(top + 60, state_->currentTop);
@@ -778,7 +778,7 @@ TEST_F(Tree, LayoutKeepsTheScrollPositionWithinTheNewRange)
     EXPECT_EQ(Row() + state_->textTop + 1, EditorPlace().top);
     // Narrower: the value column stays at least 50 pixels wide.
     SetWindowPos(tree_, nullptr, 0, 0, 80, TreeHeight, SWP_NOZORDER | SWP_NOMOVE);
-    PumpMessages(30);
+    PumpPendingMessages();
     EXPECT_EQ(state_->clientWidth - 50, ValueColumn());
     EXPECT_EQ(ValueColumn(), EditorPlace().left);
     EXPECT_EQ(state_->clientWidth, EditorPlace().right);
@@ -812,13 +812,13 @@ struct MenuDriver {
         shown = upKeyFree = false;
         probe = probeWindow;
         ticks = 0;
-        SetTimer(nullptr, 0, 30, Tick);
+        SetTimer(nullptr, 0, 10, Tick);
     }
 
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
     {
         HWND menuWindow = FindWindowW(L"#32768", nullptr);
-        if (++ticks > 100) {  // never hang the test run
+        if (++ticks > 300) {  // never hang the test run
             KillTimer(nullptr, id);
             EndMenu();
             return;
@@ -870,7 +870,7 @@ protected:
     {
         MenuDriver::Start(host_, keys, meanwhile);
         Tap(ValueColumn() + 5, RowMiddle(3));
-        PumpMessages(20);
+        PumpPendingMessages();
     }
 };
 
@@ -907,7 +907,7 @@ TEST_F(ChoiceList, ClosedWithoutAPickOrOnTheSameEntryChangesNothing)
     // Return on the current Choice row opens the list again.
     MenuDriver::Start(host_, {VK_DOWN, VK_DOWN, VK_RETURN});
     Key(VK_RETURN);
-    PumpMessages(20);
+    PumpPendingMessages();
     ASSERT_TRUE(MenuDriver::shown);
     EXPECT_EQ(1, items[3].value);
     EXPECT_EQ(0, items[3].changed);

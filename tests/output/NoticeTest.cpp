@@ -103,14 +103,6 @@ HWND WaitForNotice(DWORD thread, DWORD timeout)
     return nullptr;
 }
 
-// Gone from the screen. Hiding a framed window waits up to two seconds
-// for a window manager that Xvfb does not have, so the window itself
-// outlives its closing by that long.
-bool IsShown(HWND notice)
-{
-    return IsWindow(notice) && IsWindowVisible(notice);
-}
-
 std::string ButtonText(HWND notice)
 {
     WCHAR text[64] = {};
@@ -139,10 +131,8 @@ DWORD WINAPI DriverThread(void* param)
     auto* driver = static_cast<Driver*>(param);
     HWND notice = WaitForNotice(driver->owner, 5000);
     driver->found = notice != nullptr;
-    if (notice) {
-        Sleep(300);  // let it paint
+    if (notice)
         driver->script(notice);
-    }
     // Never leave a test hanging in the modal loop.
     DWORD start = GetTickCount();
     while (notice && IsWindow(notice) && GetTickCount() - start < 10000)
@@ -169,17 +159,64 @@ INT_PTR DriveNoticeDialog(std::function<void(HWND)> script, bool& found)
     return DriveNotice(std::move(script), [] { return RunNoticeDialog(); }, found);
 }
 
+// The countdown steps this often in these tests: the notice counts down
+// as it does in the program, in a fraction of the time.
+const UINT ShortStep = 50;
+
 class NoticeTest : public ::testing::Test {
 protected:
-    void SetUp() override { AutoCloseCountdown = NoticeCountdownStart; }
+    void SetUp() override
+    {
+        AutoCloseCountdown = NoticeCountdownStart;
+        SetNoticeTimerPeriod(ShortStep);
+    }
+    void TearDown() override { SetNoticeTimerPeriod(NoticeCountdownStep); }
 };
 
-// Whether the screen shows the notice's button where its top left corner
-// belongs: its dark green outline.
-bool ButtonShownAt(int x, int y)
-{
-    return ScreenPixels(RECT{x, y, x + 1, y + 1})[0] == 0x1F551F;
-}
+// The countdown's ticks as the notice's thread takes them from its queue,
+// each with the button's text just before the tick is handled. The log
+// is filled on the thread that made it, and read there once the notice
+// has ended.
+class TickLog {
+public:
+    struct Tick {
+        DWORD time;
+        HWND window;
+        UINT_PTR id;
+        std::string textBefore;
+    };
+
+    TickLog()
+    {
+        current_ = this;
+        hook_ = SetWindowsHookExW(WH_GETMESSAGE, Record, nullptr, GetCurrentThreadId());
+        EXPECT_NE(nullptr, hook_);
+    }
+    ~TickLog()
+    {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    TickLog(const TickLog&) = delete;
+    TickLog& operator=(const TickLog&) = delete;
+
+    std::vector<Tick> ticks;
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM removal, LPARAM message)
+    {
+        const MSG* taken = reinterpret_cast<const MSG*>(message);
+        if (code == HC_ACTION && removal == PM_REMOVE && taken->message == WM_TIMER && current_)
+            current_->ticks.push_back(
+                {GetTickCount(), taken->hwnd, taken->wParam, ButtonText(taken->hwnd)});
+        return CallNextHookEx(nullptr, code, removal, message);
+    }
+
+    static TickLog* current_;
+    HHOOK hook_;
+};
+
+TickLog* TickLog::current_ = nullptr;
 
 // Counts this process's live GDI objects. Wine's GetGuiResources is a stub
 // that answers 0, but Wine takes a handle whose upper word is zero as "the
@@ -208,25 +245,30 @@ TEST_F(NoticeTest, ShowsTheDarkenedRegionTheTextAndTheButton)
                 << x << "," << y;
 
     std::string text, textLater;
-    bool stillOpen = false;
+    bool stillOpen = false, painted = false;
     Screenshot shot;
     bool found = false;
+    TickLog log;
     INT_PTR result = DriveNoticeDialog(
         [&](HWND notice) {
             text = ButtonText(notice);
+            painted = WaitUntilNoticePainted();
             shot = TakeScreenshot();
-            // Without AutoClose it waits for a tap, past the countdown's time.
-            Sleep(6500);
+            // Without AutoClose it waits for a tap, well past the time its
+            // countdown would take.
+            Sleep(2 * NoticeCountdownStart * ShortStep);
             stillOpen = IsWindowVisible(notice) != FALSE;
             textLater = ButtonText(notice);
             TapButton(notice);
         },
         found);
     ASSERT_TRUE(found);
+    EXPECT_TRUE(painted);
     EXPECT_EQ(IDOK, result);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ("OK", text);
     EXPECT_EQ("OK", textLater);
+    EXPECT_TRUE(log.ticks.empty()) << "the countdown ran";
 
     // The button face: bitmap 300 over the whole 80 x 20 button, outline
     // included, at (60, 60) of the pane.
@@ -258,11 +300,7 @@ TEST_F(NoticeTest, ThePaneLiesExactlyOverTheRegionItCopied)
     bool found = false;
     DriveNoticeDialog(
         [&](HWND notice) {
-            // A window manager maps the notice a moment after it exists.
-            DWORD start = GetTickCount();
-            while (!ButtonShownAt(region.x + 60, region.y + 60) && GetTickCount() - start < 3000)
-                Sleep(50);
-            Sleep(100);
+            WaitUntilNoticePainted();
             shot = TakeScreenshot();
             TapButton(notice);
         },
@@ -304,38 +342,40 @@ TEST_F(NoticeTest, ThePaneLiesExactlyOverTheRegionItCopied)
     EXPECT_GT(white, 100);
 }
 
+// Unless a test sets another step, as the program never does, the
+// countdown steps once a second.
+TEST(NoticeCountdown, StepsOnceASecondInTheProgram)
+{
+    EXPECT_EQ(1000u, NoticeTimerPeriod());
+}
+
+// In 50 ms steps, each seen as the notice's thread takes it.
 TEST_F(NoticeTest, AutoCloseCountsDownAndCloses)
 {
     PrepareNotice(L"\\Temp\\screen01.bmp", 1);
-    std::vector<std::string> texts;
-    std::vector<DWORD> times;
-    DWORD closedAfter = 0;
     bool found = false;
-    bool shown = DriveNotice(
-        [&](HWND notice) {
-            DWORD start = GetTickCount() - 300;  // the driver waited 300 ms
-            while (IsShown(notice) && GetTickCount() - start < 9000) {
-                std::string text = ButtonText(notice);
-                if (IsWindow(notice) && !text.empty() && (texts.empty() || texts.back() != text)) {
-                    texts.push_back(text);
-                    times.push_back(GetTickCount() - start);
-                }
-                Sleep(20);
-            }
-            closedAfter = GetTickCount() - start;
-        },
-        [] { return ShowCompletionNotice(); }, found);
+    TickLog log;
+    const DWORD start = GetTickCount();
+    bool shown = DriveNotice([](HWND) {}, [] { return ShowCompletionNotice(); }, found);
+    const DWORD closedAfter = GetTickCount() - start;
     ASSERT_TRUE(found);
     EXPECT_TRUE(shown);
+    EXPECT_EQ(0, AutoCloseCountdown);
+
+    // "OK" until the first tick, then a second less at each; the sixth
+    // closes the notice.
+    std::vector<std::string> texts;
+    for (const TickLog::Tick& tick : log.ticks) {
+        texts.push_back(tick.textBefore);
+        EXPECT_EQ(static_cast<UINT_PTR>(NoticeButtonId), tick.id);
+        EXPECT_EQ(log.ticks[0].window, tick.window);
+    }
     std::vector<std::string> expected = {"OK", "OK (5)", "OK (4)", "OK (3)", "OK (2)", "OK (1)"};
     EXPECT_EQ(expected, texts);
-    for (size_t i = 1; i < times.size(); ++i) {
-        EXPECT_GT(times[i], 1000 * i - 400) << texts[i];
-        EXPECT_LT(times[i], 1000 * i + 900) << texts[i];
-    }
-    EXPECT_GT(closedAfter, 5600u);
-    EXPECT_LT(closedAfter, 8000u);
-    EXPECT_EQ(0, AutoCloseCountdown);
+    for (size_t i = 1; i < log.ticks.size(); ++i)
+        EXPECT_GE(log.ticks[i].time - log.ticks[i - 1].time, ShortStep * 4 / 5) << texts[i];
+    EXPECT_GE(closedAfter, NoticeCountdownStart * ShortStep * 4 / 5);
+    EXPECT_LT(closedAfter, NoticeCountdownStart * ShortStep + 3000);
 }
 
 TEST_F(NoticeTest, ResultsOfEachWayOut)
@@ -353,9 +393,8 @@ TEST_F(NoticeTest, ResultsOfEachWayOut)
     std::string afterOther;
     EXPECT_EQ(IDOK, DriveNoticeDialog(
                         [&](HWND notice) {
-                            PostMessageW(notice, WM_COMMAND, 3, 0);
-                            Sleep(200);
-                            afterOther = IsWindow(notice) ? "open" : "closed";
+                            SendMessageW(notice, WM_COMMAND, 3, 0);
+                            afterOther = IsWindowVisible(notice) ? "open" : "closed";
                             TapButton(notice);
                         },
                         found));
@@ -371,19 +410,13 @@ TEST_F(NoticeTest, ASpentCountdownClosesAtTheFirstTick)
 {
     PrepareNotice(L"\\Temp\\screen03.bmp", 1);
     AutoCloseCountdown = 1;
-    DWORD closedAfter = 0;
     bool found = false;
-    INT_PTR result = DriveNoticeDialog(
-        [&](HWND notice) {
-            DWORD start = GetTickCount() - 300;
-            while (IsShown(notice) && GetTickCount() - start < 5000)
-                Sleep(20);
-            closedAfter = GetTickCount() - start;
-        },
-        found);
+    TickLog log;
+    INT_PTR result = DriveNoticeDialog([](HWND) {}, found);
     ASSERT_TRUE(found);
     EXPECT_EQ(IDOK, result);
-    EXPECT_LT(closedAfter, 2000u);
+    ASSERT_EQ(1u, log.ticks.size());
+    EXPECT_EQ("OK", log.ticks[0].textBefore);
 }
 
 TEST_F(NoticeTest, PaintingAThousandTimesLeavesNoGdiObjectBehind)
@@ -403,7 +436,9 @@ TEST_F(NoticeTest, PaintingAThousandTimesLeavesNoGdiObjectBehind)
                                              nullptr, NoticeDialogProc, 0);
     ASSERT_NE(nullptr, notice);
     ShowWindow(notice, SW_SHOW);
-    PumpMessages(200);
+    RedrawWindow(notice, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpPendingMessages();
     HWND button = GetDlgItem(notice, NoticeButtonId);
     ASSERT_NE(nullptr, button);
 
@@ -450,7 +485,7 @@ TEST_F(NoticeTest, CaptureRunEndsWithTheNoticeOverTheScreen)
     DWORD started = GetTickCount();
     int result = DriveNotice(
         [&](HWND notice) {
-            buttonShown = ButtonShownAt(region.x + 60, region.y + 60);
+            buttonShown = WaitUntilNoticePainted();
             TapButton(notice);
         },
         [] { return CaptureRun(); }, found);

@@ -14,6 +14,7 @@ TEST(WideCrt, WtolFollowsTheRuntimeRules)
     EXPECT_EQ(-3, _wtol(L"\t\n-3"));
     EXPECT_EQ(7, _wtol(L"+7"));
     EXPECT_EQ(0, _wtol(L"- 7"));
+    EXPECT_EQ(0, _wtol(L"-"));
     EXPECT_EQ(360001, _wtol(L"360001"));
 }
 

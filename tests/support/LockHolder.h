@@ -32,7 +32,7 @@ private:
 // stuck lock holder after `patience` ms rather than the program's 30 s.
 class ShortLockPatience {
 public:
-    explicit ShortLockPatience(DWORD patience = 1000) : saved_(DefaultCounterLockPatience())
+    explicit ShortLockPatience(DWORD patience = 300) : saved_(DefaultCounterLockPatience())
     {
         SetDefaultCounterLockPatience(patience);
     }

@@ -23,6 +23,10 @@ public:
 
     static DWORD Default(int x, int y);
 
+    // Whether the screen shows the pattern (some rows across the whole
+    // screen, every pixel of each).
+    bool Shown() const;
+
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     void Paint(HDC dc);

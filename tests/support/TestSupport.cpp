@@ -222,17 +222,68 @@ unsigned ReadU32(const std::vector<unsigned char>& bytes, size_t offset)
     return ReadU16(bytes, offset) | ReadU16(bytes, offset + 2) << 16;
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return condition();
+        Sleep(20);
+    }
+}
+
+bool WaitUntilNoticePainted()
+{
+    const int width = 200, height = 90;
+    const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    const RECT pane = {left, top, left + width, top + height};
+    const DWORD buttonOutline = 0x1F551F, text = 0xFFFFFF;
+    std::vector<DWORD> last;
+    return WaitUntil(
+        [&] {
+            std::vector<DWORD> now = ScreenPixels(pane);
+            bool whole = now.size() == static_cast<size_t>(width) * height &&
+                         now[60 * width + 60] == buttonOutline &&
+                         std::count(now.begin(), now.end(), text) > 0;
+            bool still = now == last;
+            last = now;
+            return whole && still;
+        },
+        3000);
+}
+
+void PumpPendingMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 void PumpMessages(DWORD milliseconds)
 {
     DWORD start = GetTickCount();
     do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        PumpPendingMessages();
         Sleep(5);
     } while (GetTickCount() - start < milliseconds);
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpPendingMessages();
+        if (done())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
 }
 
 BITMAPINFO TopDownDibInfo(int width, int height)

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,5 +85,24 @@ BITMAPINFO TopDownDibInfo(int width, int height);
 std::vector<DWORD> DcPixels(HDC dc, const RECT& area);
 std::vector<DWORD> ScreenPixels(const RECT& area);
 
+// Polls until condition() holds or the time runs out; its last answer.
+// For what other threads and processes do; PumpMessagesUntil for what
+// this thread's windows do.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// Waits until the screen shows the completion notice over its middle whole
+// (the button's outline, white text) and holding still: a window manager
+// maps and places it a moment after it exists, and what it paints reaches
+// the screen a moment later. False when that does not come in three
+// seconds.
+bool WaitUntilNoticePainted();
+
 // Pumps this thread's messages for the given time.
 void PumpMessages(DWORD milliseconds);
+// Dispatches what this thread's queue holds now, paints included, and
+// returns once it is empty.
+void PumpPendingMessages();
+// Pumps this thread's messages until done() holds or timeoutMs have passed;
+// done()'s last answer. For what this thread's own windows must do first
+// (a paint, a window coming up), without a fixed wait.
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs);
