@@ -632,14 +632,13 @@ tavro_use_screen() {
     local policy=$1 private_screen=$2
     [ "$TAVRO_SCREEN_KNOWN" -eq 1 ] && return 0
     if [ -n "${DISPLAY:-}" ]; then
-        if [ -n "$TAVRO_SCREEN_ANSWER" ]; then
-            if tavro_screen_answer; then
-                TAVRO_SCREEN_SIZE=$TAVRO_SIZE_FOUND
-                return 0
-            fi
-        elif TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY"); then
+        if [ -n "$TAVRO_SCREEN_ANSWER" ] && tavro_screen_answer; then
+            TAVRO_SCREEN_SIZE=$TAVRO_SIZE_FOUND
             return 0
         fi
+        # Asked (again, when the question in the background found no answer:
+        # an X server under load may refuse a connection now and then).
+        TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY") && return 0
         if [ "$policy" != any ]; then
             local number=${DISPLAY##*:}
             if [[ $number == *.* ]] && tavro_screen_size "${DISPLAY%.*}" >/dev/null; then
