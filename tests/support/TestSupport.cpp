@@ -46,6 +46,20 @@ bool FileExists(const WCHAR* windowsPath)
     return GetFileAttributesW(windowsPath) != INVALID_FILE_ATTRIBUTES;
 }
 
+void WriteText(const std::u16string& windowsPath, const char* text)
+{
+    FILE* file = _wfopen(W(windowsPath), L"wb");
+    ASSERT_TRUE(file);
+    fputs(text, file);
+    fclose(file);
+}
+
+std::string TextOf(const std::u16string& windowsPath)
+{
+    std::vector<unsigned char> bytes = ReadWholeFile(W(windowsPath));
+    return std::string(bytes.begin(), bytes.end());
+}
+
 std::vector<std::string> FolderEntries(const WCHAR* folder)
 {
     std::vector<std::string> names;

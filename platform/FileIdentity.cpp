@@ -1,0 +1,53 @@
+#include "platform/FileIdentity.h"
+
+#include "platform/WideCrt.h"
+
+namespace {
+
+// False when the name does not fit; GetFinalPathNameByHandleW then asks
+// for more room than it was given.
+bool ResolvedNameOf(HANDLE file, WCHAR* resolved, size_t capacity)
+{
+    DWORD length = GetFinalPathNameByHandleW(file, resolved, static_cast<DWORD>(capacity),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    return length > 0 && length < capacity;
+}
+
+bool EndsWithSeparator(const WCHAR* path)
+{
+    size_t length = WideLength(path);
+    return length > 0 && (path[length - 1] == L'\\' || path[length - 1] == L'/');
+}
+
+}  // namespace
+
+bool ResolvedFolderName(const WCHAR* folder, WCHAR* resolved, size_t capacity)
+{
+    // FILE_FLAG_BACKUP_SEMANTICS: the one way to open a folder.
+    HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool known = ResolvedNameOf(handle, resolved, capacity);
+    CloseHandle(handle);
+    return known;
+}
+
+bool IsPlainFileListedAs(HANDLE file, const WCHAR* resolvedFolder, const WCHAR* name)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(file, &information) || information.nNumberOfLinks != 1 ||
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return false;
+    WCHAR expected[ResolvedNameCapacity];
+    WCHAR actual[ResolvedNameCapacity];
+    if (!WideCopy(expected, ResolvedNameCapacity, resolvedFolder) ||
+        (!EndsWithSeparator(expected) && !WideAppend(expected, ResolvedNameCapacity, L"\\")) ||
+        !WideAppend(expected, ResolvedNameCapacity, name) ||
+        !ResolvedNameOf(file, actual, ResolvedNameCapacity))
+        return false;
+    // Letter case is the file system's business: the resolved name has the
+    // case on disk, the listing may not.
+    return CompareStringOrdinal(expected, -1, actual, -1, TRUE) == CSTR_EQUAL;
+}
