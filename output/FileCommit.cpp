@@ -39,20 +39,6 @@ size_t FolderPartLength(const WCHAR* finalName)
     return folderEnd;
 }
 
-// The folder part of finalName as a name of its own ("." for a bare file
-// name); false when it does not fit.
-bool FolderOf(const WCHAR* finalName, WCHAR* folder, size_t capacity)
-{
-    size_t folderEnd = FolderPartLength(finalName);
-    if (folderEnd == 0)
-        return WideCopy(folder, capacity, L".");
-    if (folderEnd >= capacity)
-        return false;
-    memcpy(folder, finalName, folderEnd * sizeof(WCHAR));
-    folder[folderEnd] = 0;
-    return true;
-}
-
 // Removes path, the entry `name` of the folder resolvedFolder, when it is a
 // scratch file of that folder's own: a plain file there and nowhere else
 // (IsPlainFileListedAs) that no writer holds. It is opened without
@@ -186,7 +172,7 @@ void DiscardScratchFile(const WCHAR* scratch)
     // folder may have put a link under its name since.
     WCHAR folder[MAX_PATH];
     WCHAR resolvedFolder[ResolvedNameCapacity];
-    if (FolderOf(scratch, folder, MAX_PATH) &&
+    if (FolderOfFile(scratch, folder, MAX_PATH) &&
         ResolvedFolderName(folder, resolvedFolder, ResolvedNameCapacity))
         RemoveOwnScratchFile(scratch, resolvedFolder, scratch + FolderPartLength(scratch));
 }
@@ -196,7 +182,7 @@ int RemoveDeadScratchFiles(const WCHAR* finalName)
     WCHAR folder[MAX_PATH];
     WCHAR path[MAX_PATH];
     size_t folderEnd = FolderPartLength(finalName);
-    if (folderEnd + ScratchNameLength >= MAX_PATH || !FolderOf(finalName, folder, MAX_PATH))
+    if (folderEnd + ScratchNameLength >= MAX_PATH || !FolderOfFile(finalName, folder, MAX_PATH))
         return 0;
     memcpy(path, finalName, folderEnd * sizeof(WCHAR));
     path[folderEnd] = 0;

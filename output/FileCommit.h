@@ -2,6 +2,10 @@
 // - The picture is written to a scratch file in its own folder and renamed
 //   over its name only once complete and closed, in one step: a reader
 //   finds the older picture or the new one, never a part of either.
+// - The writers send the scratch file to the disk before the rename, and
+//   the rename sends the folder's entries after it where the host can
+//   (ReplaceInOneStep), so that after a power cut the name holds the
+//   older picture or the whole new one.
 // - The scratch file is created new, never opened through whatever stands
 //   under its name (a file, a symbolic link, dangling or not, a FIFO, a
 //   folder): such a name is passed over and another one tried. So no two

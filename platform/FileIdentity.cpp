@@ -1,5 +1,7 @@
 #include "platform/FileIdentity.h"
 
+#include <string.h>
+
 #include "platform/WideCrt.h"
 
 namespace {
@@ -20,6 +22,21 @@ bool EndsWithSeparator(const WCHAR* path)
 }
 
 }  // namespace
+
+bool FolderOfFile(const WCHAR* file, WCHAR* folder, size_t capacity)
+{
+    size_t folderEnd = 0;
+    for (size_t i = 0; file[i]; ++i)
+        if (file[i] == L'\\' || file[i] == L'/')
+            folderEnd = i + 1;
+    if (folderEnd == 0)
+        return WideCopy(folder, capacity, L".");
+    if (folderEnd >= capacity)
+        return false;
+    memcpy(folder, file, folderEnd * sizeof(WCHAR));
+    folder[folderEnd] = 0;
+    return true;
+}
 
 bool ResolvedFolderName(const WCHAR* folder, WCHAR* resolved, size_t capacity)
 {

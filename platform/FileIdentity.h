@@ -11,6 +11,10 @@
 // Enough for any name a folder of a picture's length resolves to.
 const size_t ResolvedNameCapacity = 1024;
 
+// The folder part of the name of a file, its final separator kept ("." for
+// a bare file name); false when it does not fit capacity.
+bool FolderOfFile(const WCHAR* file, WCHAR* folder, size_t capacity);
+
 // The name the platform resolves folder (with or without its final
 // separator) to: drive, links and letter case settled, so that a folder
 // reached through another drive or through a link has the name of where
