@@ -67,12 +67,18 @@ NewestPicture FindNewestPicture(const WCHAR* folder)
     return newest;
 }
 
+int CounterWithinRange(int counter)
+{
+    int number = counter % CounterWrap;
+    return number < 0 ? number + CounterWrap : number;
+}
+
 int ChooseCounter(bool counterStored, int storedCounter, bool keyTimeKnown,
                   const FILETIME& keyWritten, const NewestPicture& newest)
 {
     bool registryBehind = newest.found && (!counterStored || !keyTimeKnown ||
                                            CompareFileTime(&newest.written, &keyWritten) > 0);
     if (!registryBehind)
-        return counterStored ? storedCounter : 0;
+        return counterStored ? CounterWithinRange(storedCounter) : 0;
     return (newest.number % CounterWrap + 1) % CounterWrap;
 }

@@ -58,7 +58,7 @@ void SaveSettings(bool counterOnly);
 
 // The number the next picture in Folder takes, as it stands now: another
 // process may have moved Counter since LoadSettings. That is the stored
-// Counter (0 when absent), unless pictures in Folder are newer than the
+// Counter within 00 to 99 (0 when absent), unless pictures in Folder are newer than the
 // registry's last word, which a Wine session that ended before saving its
 // registry forgot: then the number after the newest picture. Call under
 // CounterLock.

@@ -79,7 +79,10 @@ TEST_F(CaptureRunTest, AFreshSetupSavesTheWholeScreenAsBmpInTemp)
     DeleteFileW(L"C:\\Temp\\screen01.bmp");
 }
 
-TEST_F(CaptureRunTest, TheCounterNamesThePictureAndWrapsAtAHundred)
+// A stored Counter outside 0 to 99 (set by hand, or by an older version)
+// names the picture by its remainder on division by 100, taken
+// non-negative, and the number after that one is stored.
+TEST_F(CaptureRunTest, TheCounterNamesAPictureFrom00To99AndWrapsAtAHundred)
 {
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
@@ -87,11 +90,14 @@ TEST_F(CaptureRunTest, TheCounterNamesThePictureAndWrapsAtAHundred)
         DWORD stored;
         const char* name;
         DWORD next;
-    } cases[] = {{7, "screen07.bmp", 8}, {99, "screen99.bmp", 0}, {150, "screen150.bmp", 51}};
+    } cases[] = {{7, "screen07.bmp", 8},           {99, "screen99.bmp", 0},
+                 {150, "screen50.bmp", 51},        {0xFFFFFFFF, "screen99.bmp", 0},
+                 {0x80000000, "screen52.bmp", 53}, {0x7FFFFFFF, "screen47.bmp", 48}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteDwordSetting(L"Counter", c.stored);
         Run();
+        EXPECT_EQ(c.name, Utf8(OutputPath + WideLength(folder.Path()) + 1));
         EXPECT_TRUE(FileExists(W(folder.Join(c.name))));
         EXPECT_EQ(c.next, ReadDwordSetting(L"Counter"));
     }
@@ -183,19 +189,6 @@ TEST(NextCounter, WrapsAtAHundredWithTheDividendsSignAndNeverOverflows)
             EXPECT_EQ((c.counter + 1) % 100, NextCounter(c.counter)) << c.counter;
         }
     }
-}
-
-TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
-{
-    ScratchFolder folder;
-    WriteFolderSetting(folder.Path());
-    WriteDwordSetting(L"Counter", 2147483647);
-    Run();
-    EXPECT_TRUE(FileExists(W(folder.Join("screen2147483647.bmp"))));
-    EXPECT_EQ(48u, ReadDwordSetting(L"Counter"));
-    Run();
-    EXPECT_TRUE(FileExists(W(folder.Join("screen48.bmp"))));
-    EXPECT_EQ(49u, ReadDwordSetting(L"Counter"));
 }
 
 namespace {
