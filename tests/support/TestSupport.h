@@ -61,7 +61,8 @@ private:
     WCHAR path_[MAX_PATH];
 };
 
-// Deletes HKCU\Software\Tavro and everything under it.
+// Deletes HKCU\Software\Tavro and everything under it, and the counter's
+// record: the program as freshly installed.
 void ClearSettingsKey();
 bool SettingsKeyExists();
 // Names of the values under the settings key.
