@@ -95,19 +95,20 @@ bool RecordFolder(WCHAR* folder, size_t capacity)
            WideAppend(folder, capacity, RecordFolderName);
 }
 
-// The record's file, opened without sharing, when it is a plain file of
-// its folder alone: a link planted there is neither read, which could
-// block on a FIFO, nor written, which would write elsewhere. With create,
-// a missing file (and folder) is made, never through a dangling link.
-HANDLE OpenRecordFile(DWORD access, bool create)
+// The record's file for writing, opened without sharing, when it is a
+// plain file of its folder alone: nothing is written through a link
+// planted there. A missing file (and folder) is made, never through a
+// dangling link.
+HANDLE OpenRecordForWriting()
 {
     WCHAR folder[MAX_PATH];
     WCHAR path[MAX_PATH];
     if (!RecordFolder(folder, MAX_PATH) || !CounterRecordPath(path, MAX_PATH))
         return INVALID_HANDLE_VALUE;
+    const DWORD access = GENERIC_READ | GENERIC_WRITE;
     HANDLE file = CreateFileW(path, access, 0, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE && create) {
+    if (file == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_PATH_NOT_FOUND)
             CreateDirectoryW(folder, nullptr);
         file = CreateFileW(path, access, 0, nullptr, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT,
@@ -173,13 +174,21 @@ void LoadCounterRecord(CounterRecord& record)
     record.valid = false;
     record.inFile = false;
     record.count = 0;
-    HANDLE file = OpenRecordFile(GENERIC_READ, false);
+    WCHAR path[MAX_PATH];
+    if (!CounterRecordPath(path, MAX_PATH))
+        return;
+    HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
+    // Only a file of the record's length is read, so a FIFO or a device
+    // planted there never blocks the run; reading anything else of that
+    // length does no harm, as its copies are checked like any.
     BYTE bytes[FileBytes];
     FILE_STANDARD_INFO standard;
     DWORD read = 0;
     bool whole = GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) &&
+                 !standard.Directory &&
                  standard.EndOfFile.QuadPart == static_cast<LONGLONG>(FileBytes) &&
                  ReadFile(file, bytes, FileBytes, &read, nullptr) && read == FileBytes;
     CloseHandle(file);
@@ -202,7 +211,7 @@ void LoadCounterRecord(CounterRecord& record)
 
 bool SaveCounterRecord(CounterRecord& record)
 {
-    HANDLE file = OpenRecordFile(GENERIC_READ | GENERIC_WRITE, true);
+    HANDLE file = OpenRecordForWriting();
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool written;

@@ -50,14 +50,15 @@ struct CounterRecord {
 bool CounterRecordPath(WCHAR* path, size_t capacity);
 
 // Fills record from its file, or marks it not valid: missing, torn,
-// corrupt, of another version, or not a plain file of that folder alone.
-// Call under CounterLock.
+// corrupt, of another version or length. Call under CounterLock.
 void LoadCounterRecord(CounterRecord& record);
 
 // Writes record to its file and sends it to the disk before returning.
 // The file holds two copies and the write goes over the older one, so a
-// write cut short leaves the previous record readable. False when the
-// record could not be written. Call under CounterLock.
+// write cut short leaves the previous record readable. Nothing is written
+// unless the file is a plain file of its folder alone, not a link planted
+// there. False when the record could not be written. Call under
+// CounterLock.
 bool SaveCounterRecord(CounterRecord& record);
 
 // The number a stored Counter names, within the names' 00 to 99: its

@@ -212,7 +212,11 @@ void ReloadCounter()
 
 void RecordStoredCounter()
 {
-    NoteStoredCounter(FoundRecord, FoundState, StoredCounterState(), AppSettings.Counter);
+    // The value is the one just stored; only the key's time is new. Should
+    // the store have failed, the state left is the one found, noted too.
+    CounterState left = {true, AppSettings.Counter, false, {0, 0}};
+    left.timeKnown = Store().KeyWriteTime(SettingsRoot, SettingsPath, left.keyWritten);
+    NoteStoredCounter(FoundRecord, FoundState, left, AppSettings.Counter);
     SaveCounterRecord(FoundRecord);
 }
 
