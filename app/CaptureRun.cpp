@@ -46,8 +46,7 @@ void CaptureNoticeBackground(HDC screen, int screenWidth, int screenHeight)
 
 bool WritePicture(const DibImage& picture)
 {
-    bool named = BuildOutputPath();
-    if (!named || !picture.bits)
+    if (!OutputPath[0] || !picture.bits)
         return false;
     // What captures killed while writing left: under the counter's lock no
     // other capture is writing, so every scratch file here is a dead one.
@@ -136,10 +135,16 @@ int CaptureRun()
                 ReloadCounter();
                 if (StoredFolderUnreadable)
                     ReportUnreadableFolder(AppSettings.Folder);
-                bool saved = WritePicture(*picture);
-                SetCursor(nullptr);
+                BuildOutputPath();
+                // The next number is stored, and recorded on the disk,
+                // before the picture can take its name: a run killed in
+                // between leaves a number unused, never a picture under a
+                // number that is taken again.
                 AppSettings.Counter = NextCounter(AppSettings.Counter);
                 SaveSettings(true);
+                RecordStoredCounter();
+                bool saved = WritePicture(*picture);
+                SetCursor(nullptr);
                 ReportCapture(AppSettings.Folder, OutputPath, saved);
             } else {
                 // A capture that hangs holding the lock: no number can be

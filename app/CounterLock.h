@@ -25,8 +25,8 @@ void SetDefaultCounterLockPatience(DWORD patience);
 // lock passes on from a process that died holding it: the counter is
 // stored in one write, so the registry holds either the number that
 // process took or the next one. In the first case the number is taken
-// again, unless the dead run had committed its picture: that picture is
-// newer than the stored Counter, so the next run goes on after it.
+// again, which overwrites nothing: a capture stores the next number, and
+// notes it in the counter's record, before its picture takes its name.
 class CounterLock {
 public:
     CounterLock();

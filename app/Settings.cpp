@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/PictureNumbers.h"
+#include "app/CounterRecord.h"
 #include "platform/WideCrt.h"
 
 Settings AppSettings;
@@ -184,15 +184,40 @@ void LoadSettings()
     LoadDword(L"AutoClose", AppSettings.AutoClose);
 }
 
-void ReloadCounter()
+namespace {
+
+// What the last ReloadCounter found, for RecordStoredCounter.
+CounterState FoundState;
+CounterRecord FoundRecord;
+
+CounterState StoredCounterState()
 {
     RegistryStore& store = Store();
-    bool stored = store.ValueExists(SettingsRoot, SettingsPath, L"Counter");
-    int counter = stored ? store.ReadDword(SettingsRoot, SettingsPath, L"Counter") : 0;
-    FILETIME keyWritten = {0, 0};
-    bool keyTimeKnown = store.KeyWriteTime(SettingsRoot, SettingsPath, keyWritten);
-    AppSettings.Counter = ChooseCounter(stored, counter, keyTimeKnown, keyWritten,
-                                        FindNewestPicture(AppSettings.Folder));
+    CounterState state = {};
+    state.stored = store.ValueExists(SettingsRoot, SettingsPath, L"Counter");
+    if (state.stored)
+        state.counter = store.ReadDword(SettingsRoot, SettingsPath, L"Counter");
+    state.timeKnown = store.KeyWriteTime(SettingsRoot, SettingsPath, state.keyWritten);
+    return state;
+}
+
+}  // namespace
+
+void ReloadCounter()
+{
+    FoundState = StoredCounterState();
+    LoadCounterRecord(FoundRecord);
+    AppSettings.Counter = ChooseCounter(FoundState, FoundRecord);
+}
+
+void RecordStoredCounter()
+{
+    // The value is the one just stored; only the key's time is new. Should
+    // the store have failed, the state left is the one found, noted too.
+    CounterState left = {true, AppSettings.Counter, false, {0, 0}};
+    left.timeKnown = Store().KeyWriteTime(SettingsRoot, SettingsPath, left.keyWritten);
+    NoteStoredCounter(FoundRecord, FoundState, left, AppSettings.Counter);
+    SaveCounterRecord(FoundRecord);
 }
 
 namespace {

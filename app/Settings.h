@@ -56,13 +56,19 @@ private:
 void LoadSettings();
 void SaveSettings(bool counterOnly);
 
-// The number the next picture in Folder takes, as it stands now: another
+// The number the next picture takes, 0 to 99, as it stands now: another
 // process may have moved Counter since LoadSettings. That is the stored
-// Counter (0 when absent), unless pictures in Folder are newer than the
-// registry's last word, which a Wine session that ended before saving its
-// registry forgot: then the number after the newest picture. Call under
-// CounterLock.
+// Counter within range, unless the registry lost it or went back to a
+// state the program had moved on from (a Wine session that ended before
+// saving its registry): then the Counter the program stored last
+// (app/CounterRecord.h); 0 when neither is known. Call under CounterLock.
 void ReloadCounter();
+
+// After ReloadCounter and a save of Counter, still under CounterLock: notes
+// on the disk that Counter is the number stored last, and the registry's
+// states before and after, so that a registry that goes back to either is
+// known for what it is.
+void RecordStoredCounter();
 
 // True when LoadSettings found a Folder value it could not take (not a
 // string, or too long), so that Folder kept its default.

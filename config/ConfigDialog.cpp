@@ -233,6 +233,7 @@ void OnOk(HWND hDlg)
         if (lock.Held()) {
             ReloadCounter();
             SaveSettings(false);
+            RecordStoredCounter();
         } else {
             SaveSettingsExceptCounter();
         }

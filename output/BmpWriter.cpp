@@ -86,7 +86,9 @@ bool WriteBmpFileTo(const WCHAR* fileName, const DibImage& image)
     HANDLE file = CreateScratchFile(fileName, scratch, MAX_PATH);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool complete = WriteBmpContents(file, image);
+    // On the disk before it takes its name: a power cut must not find an
+    // empty or partial file under the picture's name.
+    bool complete = WriteBmpContents(file, image) && FlushFileBuffers(file);
     complete = CloseHandle(file) && complete;
     if (!complete) {
         DiscardScratchFile(scratch);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "platform/FileIdentity.h"
 #include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 
@@ -36,6 +37,26 @@ size_t FolderPartLength(const WCHAR* finalName)
         if (finalName[i] == L'\\' || finalName[i] == L'/')
             folderEnd = i + 1;
     return folderEnd;
+}
+
+// Removes path, the entry `name` of the folder resolvedFolder, when it is a
+// scratch file of that folder's own: a plain file there and nowhere else
+// (IsPlainFileListedAs) that no writer holds. It is opened without
+// sharing, which the file of a live handle writer refuses, and goes through
+// the handle that was judged: whatever else stands under the name, what
+// goes is at most that entry of the folder, never the target of a link.
+bool RemoveOwnScratchFile(const WCHAR* path, const WCHAR* resolvedFolder, const WCHAR* name)
+{
+    HANDLE file = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    bool removed = IsPlainFileListedAs(file, resolvedFolder, name) &&
+                   SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                              sizeof disposition);
+    CloseHandle(file);
+    return removed;
 }
 
 bool IsScratchName(const WCHAR* name)
@@ -147,14 +168,21 @@ bool CommitScratchFile(const WCHAR* scratch, const WCHAR* finalName)
 
 void DiscardScratchFile(const WCHAR* scratch)
 {
-    DeleteFileW(scratch);
+    // Closed, the file is no longer protected: whoever can write into the
+    // folder may have put a link under its name since.
+    WCHAR folder[MAX_PATH];
+    WCHAR resolvedFolder[ResolvedNameCapacity];
+    if (FolderOfFile(scratch, folder, MAX_PATH) &&
+        ResolvedFolderName(folder, resolvedFolder, ResolvedNameCapacity))
+        RemoveOwnScratchFile(scratch, resolvedFolder, scratch + FolderPartLength(scratch));
 }
 
 int RemoveDeadScratchFiles(const WCHAR* finalName)
 {
+    WCHAR folder[MAX_PATH];
     WCHAR path[MAX_PATH];
     size_t folderEnd = FolderPartLength(finalName);
-    if (folderEnd + ScratchNameLength >= MAX_PATH)
+    if (folderEnd + ScratchNameLength >= MAX_PATH || !FolderOfFile(finalName, folder, MAX_PATH))
         return 0;
     memcpy(path, finalName, folderEnd * sizeof(WCHAR));
     path[folderEnd] = 0;
@@ -163,13 +191,19 @@ int RemoveDeadScratchFiles(const WCHAR* finalName)
     HANDLE search = FindFirstFileW(path, &entry);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
+    // Resolved at the first candidate: mostly there is none.
+    WCHAR resolvedFolder[ResolvedNameCapacity];
+    resolvedFolder[0] = 0;
     int removed = 0;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsScratchName(entry.cFileName))
             continue;
+        if (!resolvedFolder[0] &&
+            !ResolvedFolderName(folder, resolvedFolder, ResolvedNameCapacity))
+            break;
         path[folderEnd] = 0;
-        // A live writer's file refuses: a sharing violation, and it stays.
-        if (WideAppend(path, MAX_PATH, entry.cFileName) && DeleteFileW(path))
+        if (WideAppend(path, MAX_PATH, entry.cFileName) &&
+            RemoveOwnScratchFile(path, resolvedFolder, entry.cFileName))
             ++removed;
     } while (FindNextFileW(search, &entry));
     FindClose(search);

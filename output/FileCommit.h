@@ -2,6 +2,10 @@
 // - The picture is written to a scratch file in its own folder and renamed
 //   over its name only once complete and closed, in one step: a reader
 //   finds the older picture or the new one, never a part of either.
+// - The writers send the scratch file to the disk before the rename, and
+//   the rename sends the folder's entries after it where the host can
+//   (ReplaceInOneStep), so that after a power cut the name holds the
+//   older picture or the whole new one.
 // - The scratch file is created new, never opened through whatever stands
 //   under its name (a file, a symbolic link, dangling or not, a FIFO, a
 //   folder): such a name is passed over and another one tried. So no two
@@ -16,6 +20,10 @@
 // - A process killed while writing leaves its scratch file (tvXXXXXX.tmp)
 //   behind until RemoveDeadScratchFiles runs in that folder; that never
 //   removes a file that a live writer holds through its handle.
+// - Nothing but a scratch file of the folder's own is ever removed, by the
+//   sweep or after a failed write: not a link under a scratch name, nor
+//   what it points to (under Wine, deleting a link by name deletes its
+//   target), not a folder, not a file that has further hard links.
 // What does not hold: a file made read-only between
 // that check and the rename is replaced. Two writers of one final name
 // each commit a whole picture and the later one stays: captures keep
@@ -47,5 +55,7 @@ bool UpcomingScratchName(const WCHAR* finalName, unsigned ahead, WCHAR* scratch,
 // opened without FILE_SHARE_DELETE, so the platform refuses to delete it
 // while the writer lives; a stream writer's file is not protected that
 // way, so call this only where no writer of the program can be at work in
-// the folder (captures write under CounterLock). Returns how many went.
+// the folder (captures write under CounterLock). Entries under scratch
+// names that are not plain files of this folder alone stay, whatever they
+// lead to. Returns how many went.
 int RemoveDeadScratchFiles(const WCHAR* finalName);

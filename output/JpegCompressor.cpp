@@ -4,6 +4,7 @@
 
 #include <jpeglib.h>
 
+#include "platform/DurableStream.h"
 #include "platform/NonLocalJump.h"
 
 namespace {
@@ -81,9 +82,11 @@ int CompressRgbToStream(FILE* file, int width, int height, int quality,
         fclose(file);
         return 0;
     }
-    // The last bytes reach the medium only at closing: a failure there is
-    // a failed write like any other.
-    bool closed = fclose(file) == 0;
+    // The last bytes leave the runtime only now, and the file must be on
+    // the disk before it takes its name: a failure of either is a failed
+    // write like any other.
+    bool closed = FlushStreamToDisk(file);
+    closed = fclose(file) == 0 && closed;
     jpeg_destroy_compress(&info);
     return closed ? 1 : 0;
 }

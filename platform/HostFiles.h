@@ -23,7 +23,9 @@ void PlaceOnDisk(const WCHAR* windowsPath, char* place, size_t capacity);
 
 // Moves the closed file `from` over `to` in one step, replacing a file
 // there, so that a reader of `to` finds the old file or the new one and
-// never neither. False when the host refuses.
+// never neither; then sends the folder's entries to the disk, where the
+// host can, so that the new name outlives a power cut. False when the host
+// refuses the move.
 bool ReplaceInOneStep(const WCHAR* from, const WCHAR* to);
 
 // A file-size limit makes writes fail as a full medium does, instead of

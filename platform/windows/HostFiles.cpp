@@ -5,6 +5,8 @@
 #include <io.h>
 #include <string.h>
 
+#include "platform/DurableStream.h"
+#include "platform/FileIdentity.h"
 #include "platform/WineUnixName.h"
 
 // Wine's kernel32 exports its path mapping to Windows programs too, which
@@ -27,9 +29,34 @@ void PlaceOnDisk(const WCHAR* windowsPath, char* place, size_t capacity)
         place[0] = 0;
 }
 
+namespace {
+
+// The folder holding `file`, its entries sent to the disk where the
+// platform flushes a folder through its handle. Wine does, and needs it:
+// its move ignores MOVEFILE_WRITE_THROUGH, which Windows heeds. A failure
+// changes nothing of what the move did.
+void FlushFolderOf(const WCHAR* file)
+{
+    WCHAR folder[MAX_PATH];
+    if (!FolderOfFile(file, folder, MAX_PATH))
+        return;
+    HANDLE handle = CreateFileW(folder, GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    FlushFileBuffers(handle);
+    CloseHandle(handle);
+}
+
+}  // namespace
+
 bool ReplaceInOneStep(const WCHAR* from, const WCHAR* to)
 {
-    return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    if (!MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return false;
+    FlushFolderOf(to);
+    return true;
 }
 
 void LetFileSizeLimitFailWrites()
@@ -61,4 +88,12 @@ FILE* CreateNewStream(const WCHAR* name, bool& taken)
         DeleteFileW(name);
     }
     return stream;
+}
+
+bool FlushStreamToDisk(FILE* stream)
+{
+    if (fflush(stream) != 0)
+        return false;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
 }

@@ -4,6 +4,7 @@
 // counter has advanced N times.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -264,6 +265,51 @@ TEST_F(CaptureProcess, TheNextCaptureRemovesWhatKilledWritersLeft)
     WaitForAll(capture, 60000);
     EXPECT_EQ((std::vector<std::string>{"screen10.bmp", "screen11.bmp"}),
               FolderEntries(pictures_.Path()));
+}
+
+// Whoever can write into the picture folder plants links under scratch
+// names: to a file elsewhere, to a folder, to a picture beside them. The
+// capture's sweep follows none of them and leaves each as it was, and
+// still removes what a killed writer left.
+TEST_F(CaptureProcess, TheSweepFollowsNoPlantedLink)
+{
+    ScratchFolder elsewhere;
+    std::u16string victim = elsewhere.Join("victim.txt");
+    WriteText(victim, "victim");
+    std::u16string inside = elsewhere.Join("folder");
+    ASSERT_TRUE(CreateDirectoryW(W(inside), nullptr));
+    WriteText(inside + u"\\kept.txt", "kept");
+    std::u16string picture = pictures_.Join("screen01.bmp");
+    WriteText(picture, "older picture");
+    const char* links[] = {"tv000001.tmp", "tv000002.tmp", "tv000003.tmp"};
+    const std::string targets[] = {UnixPath(victim), UnixPath(inside), "screen01.bmp"};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(0, symlink(targets[i].c_str(), UnixPath(pictures_.Join(links[i])).c_str()));
+    std::vector<ProgramRun> killed = {StartScratchWriter(pictures_.Path())};
+    ASSERT_TRUE(killed[0].process);
+    TerminateProcess(killed[0].process, 9);
+    WaitForAll(killed, 5000);
+    ASSERT_EQ(4u, ScratchFilesIn(pictures_.Path()).size());
+    WriteDwordSetting(L"Counter", 5);
+
+    std::vector<ProgramRun> runs = StartTogether(TavroProgram(), "", 1);
+    WaitForAll(runs, 60000);
+    EXPECT_EQ(0u, runs[0].exitCode);
+    EXPECT_EQ("victim", TextOf(victim));
+    EXPECT_EQ("kept", TextOf(inside + u"\\kept.txt"));
+    EXPECT_EQ("older picture", TextOf(picture));
+    struct stat status;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(0, lstat(UnixPath(pictures_.Join(links[i])).c_str(), &status)) << links[i];
+        EXPECT_TRUE(S_ISLNK(status.st_mode)) << links[i];
+    }
+    EXPECT_EQ((std::vector<std::string>{"screen01.bmp", "screen05.bmp", "tv000001.tmp",
+                                        "tv000002.tmp", "tv000003.tmp"}),
+              FolderEntries(pictures_.Path()));
+    // Taken away by the host: the folder's removal through Wine would
+    // follow them.
+    for (const char* link : links)
+        unlink(UnixPath(pictures_.Join(link)).c_str());
 }
 
 // A picture the user made read-only under the number the capture takes is

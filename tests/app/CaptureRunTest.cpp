@@ -79,7 +79,10 @@ TEST_F(CaptureRunTest, AFreshSetupSavesTheWholeScreenAsBmpInTemp)
     DeleteFileW(L"C:\\Temp\\screen01.bmp");
 }
 
-TEST_F(CaptureRunTest, TheCounterNamesThePictureAndWrapsAtAHundred)
+// A stored Counter outside 0 to 99 (set by hand, or by an older version)
+// names the picture by its remainder on division by 100, taken
+// non-negative, and the number after that one is stored.
+TEST_F(CaptureRunTest, TheCounterNamesAPictureFrom00To99AndWrapsAtAHundred)
 {
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
@@ -87,11 +90,14 @@ TEST_F(CaptureRunTest, TheCounterNamesThePictureAndWrapsAtAHundred)
         DWORD stored;
         const char* name;
         DWORD next;
-    } cases[] = {{7, "screen07.bmp", 8}, {99, "screen99.bmp", 0}, {150, "screen150.bmp", 51}};
+    } cases[] = {{7, "screen07.bmp", 8},           {99, "screen99.bmp", 0},
+                 {150, "screen50.bmp", 51},        {0xFFFFFFFF, "screen99.bmp", 0},
+                 {0x80000000, "screen52.bmp", 53}, {0x7FFFFFFF, "screen47.bmp", 48}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteDwordSetting(L"Counter", c.stored);
         Run();
+        EXPECT_EQ(c.name, Utf8(OutputPath + WideLength(folder.Path()) + 1));
         EXPECT_TRUE(FileExists(W(folder.Join(c.name))));
         EXPECT_EQ(c.next, ReadDwordSetting(L"Counter"));
     }
@@ -220,19 +226,6 @@ TEST(NextCounter, WrapsAtAHundredWithTheDividendsSignAndNeverOverflows)
     }
 }
 
-TEST_F(CaptureRunTest, TheLargestStoredCounterNamesItsPictureAndMovesOnTo48)
-{
-    ScratchFolder folder;
-    WriteFolderSetting(folder.Path());
-    WriteDwordSetting(L"Counter", 2147483647);
-    Run();
-    EXPECT_TRUE(FileExists(W(folder.Join("screen2147483647.bmp"))));
-    EXPECT_EQ(48u, ReadDwordSetting(L"Counter"));
-    Run();
-    EXPECT_TRUE(FileExists(W(folder.Join("screen48.bmp"))));
-    EXPECT_EQ(49u, ReadDwordSetting(L"Counter"));
-}
-
 namespace {
 
 // Another capture, finishing while this one waits out its delay.
@@ -300,7 +293,7 @@ TEST_F(CaptureRunTest, ACaptureKilledHoldingTheLockHoldsUpNoOther)
     EXPECT_EQ(21u, ReadDwordSetting(L"Counter"));
 }
 
-// ---- Numbers a Wine session forgot ----
+// ---- File times say nothing about the numbers ----
 
 namespace {
 
@@ -313,56 +306,60 @@ FILETIME SecondsFromNow(int seconds)
     return {t.LowPart, t.HighPart};
 }
 
-void WriteFileAt(const std::u16string& name, const FILETIME& written)
+void SetWriteTime(const std::u16string& name, const FILETIME& written)
 {
-    HANDLE file = CreateFileW(W(name), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW(W(name), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD count;
-    WriteFile(file, "BM", 2, &count, nullptr);
-    SetFileTime(file, nullptr, nullptr, &written);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
     CloseHandle(file);
 }
 
 }  // namespace
 
-// A session that ended before the registry was saved forgot the numbers
-// its last captures stored, but their pictures stay: written after the
-// key's last write, they say where counting goes on. Names the capture
-// does not make count for nothing. A Counter stored after the newest
-// picture (here the user's 0) means what it says.
-TEST_F(CaptureRunTest, PicturesWrittenAfterTheStoredCounterAreNotTakenAgain)
+// A picture edited after it was taken (newer than the settings) and one
+// dated hours ahead (a clock set back, a copied file) change no number:
+// counting goes on and no picture is replaced; a Counter set by hand still
+// means what it says.
+TEST_F(CaptureRunTest, NoFileTimeMovesTheCounter)
 {
     ScratchFolder folder;
     WriteFolderSetting(folder.Path());
-    WriteDwordSetting(L"Counter", 3);
-    WriteFileAt(folder.Join("screen77.bmp"), SecondsFromNow(-86400));
-    WriteFileAt(folder.Join("screen03.bmp"), SecondsFromNow(3));
-    WriteFileAt(folder.Join("screen04.jpg"), SecondsFromNow(4));
-    WriteFileAt(folder.Join("screen05.bmp"), SecondsFromNow(5));
-    const char* notOurs[] = {"screen6.bmp", "screen006.bmp", "screen40.png", "screen41.bmp.bak",
-                             "Screen42.bmp"};
-    for (const char* name : notOurs)
-        WriteFileAt(folder.Join(name), SecondsFromNow(9));
-    ASSERT_TRUE(CreateDirectoryW(W(folder.Join("screen43.bmp")), nullptr));
-    std::vector<unsigned char> newest = ReadWholeFile(W(folder.Join("screen05.bmp")));
+    auto Name = [&](int number) {
+        char name[16];
+        wsprintfA(name, "screen%02d.bmp", number);
+        return folder.Join(name);
+    };
+    // Each picture so far made recognisable, and written an hour ago.
+    auto Mark = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            WriteText(Name(i), Utf8(W(Name(i))).c_str());
+            SetWriteTime(Name(i), SecondsFromNow(-3600));
+        }
+    };
+    auto ExpectKept = [&](int count) {
+        for (int i = 0; i < count; ++i)
+            EXPECT_TRUE(TextOf(Name(i)) == Utf8(W(Name(i)))) << Utf8(W(Name(i))) << " replaced";
+    };
+    for (int i = 0; i < 5; ++i)
+        Run();
+    ASSERT_EQ(5u, ReadDwordSetting(L"Counter"));
+    Mark(0, 5);
+    SetWriteTime(Name(1), SecondsFromNow(0));
+    for (int i = 0; i < 3; ++i)
+        Run();
+    EXPECT_EQ("screen07.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    ExpectKept(5);
 
-    Run();
-    EXPECT_EQ("screen06.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
-    EXPECT_EQ(7u, ReadDwordSetting(L"Counter"));
-    EXPECT_EQ(newest, ReadWholeFile(W(folder.Join("screen05.bmp"))));
+    Mark(5, 8);
+    SetWriteTime(Name(7), SecondsFromNow(2 * 3600));
+    for (int i = 0; i < 3; ++i)
+        Run();
+    EXPECT_EQ(11u, FolderEntries(folder.Path()).size());
+    ExpectKept(8);
 
-    // The user counts from 0 again, after the pictures were written.
-    for (const char* name : {"screen03.bmp", "screen04.jpg", "screen05.bmp", "screen06.bmp"})
-        WriteFileAt(folder.Join(name), SecondsFromNow(-3600));
-    WriteDwordSetting(L"Counter", 0);
+    WriteDwordSetting(L"Counter", 50);
     Run();
-    EXPECT_EQ("screen00.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
-    EXPECT_EQ(1u, ReadDwordSetting(L"Counter"));
-
-    // No Counter at all (a registry never saved): after the newest picture.
-    ClearSettingsKey();
-    WriteFolderSetting(folder.Path());
-    Run();
-    EXPECT_EQ("screen01.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
-    EXPECT_EQ(2u, ReadDwordSetting(L"Counter"));
+    EXPECT_EQ("screen50.bmp", Utf8(OutputPath + WideLength(folder.Path()) + 1));
+    EXPECT_EQ(51u, ReadDwordSetting(L"Counter"));
 }

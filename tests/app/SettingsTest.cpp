@@ -1,8 +1,12 @@
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
+#include "app/CounterRecord.h"
 #include "app/Settings.h"
+#include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 #include "support/TestSupport.h"
 
@@ -225,4 +229,144 @@ TEST_F(SettingsTest, RegistryStoreReadsWhatItWrote)
     EXPECT_TRUE(store.ValueExists(SettingsRoot, SettingsPath, L"Width"));
     EXPECT_EQ(-77, store.ReadDword(SettingsRoot, SettingsPath, L"Width"));
     EXPECT_EQ(0, store.ReadDword(SettingsRoot, SettingsPath, L"Missing"));
+}
+
+// ---- The counter's record ----
+
+namespace {
+
+CounterState Stored(int counter, DWORD time)
+{
+    return {true, counter, true, {time, 0x01DB0000}};
+}
+
+const CounterState NoCounter = {false, 0, false, {0, 0}};
+
+std::string HostPath(const WCHAR* windowsPath)
+{
+    char path[4096];
+    EXPECT_TRUE(UnixPathOf(windowsPath, path, sizeof path));
+    return path;
+}
+
+void WriteBytes(const WCHAR* name, const std::vector<unsigned char>& bytes)
+{
+    FILE* file = _wfopen(name, L"wb");
+    ASSERT_TRUE(file);
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
+bool Loads(CounterRecord& record)
+{
+    LoadCounterRecord(record);
+    return record.valid;
+}
+
+}  // namespace
+
+// A registry that went back to any state the program found or left when
+// it stored a Counter is known: counting goes on from the Counter stored
+// last, also when the registry lost the value altogether. Any other state
+// was set by someone and holds, within 00 to 99, whatever its time, which
+// is compared for equality alone; so does one whose time is not known.
+TEST(CounterChoice, ARegistryGoneBackIsKnownAndAnyOtherStateHolds)
+{
+    CounterRecord record = {};
+    EXPECT_EQ(0, ChooseCounter(NoCounter, record));
+    EXPECT_EQ(50, ChooseCounter(Stored(150, 1), record));
+
+    const CounterState found = Stored(3, 100), left = Stored(4, 200), later = Stored(5, 300);
+    NoteStoredCounter(record, found, left, 4);
+    NoteStoredCounter(record, left, later, 5);
+    EXPECT_EQ(3u, record.count);
+    for (const CounterState& state : {found, left, later, NoCounter})
+        EXPECT_EQ(5, ChooseCounter(state, record)) << state.counter;
+    EXPECT_EQ(3, ChooseCounter(Stored(3, 101), record));
+    EXPECT_EQ(3, ChooseCounter(Stored(3, 99), record));
+    EXPECT_EQ(99, ChooseCounter(Stored(-1, 400), record));
+    EXPECT_EQ(7, ChooseCounter({true, 7, false, {0, 0}}, record));
+
+    // Once full, the record forgets its oldest states.
+    for (unsigned i = 0; i < CounterRecordDepth; ++i)
+        NoteStoredCounter(record, Stored(i % 100, 1000 + i), Stored((i + 1) % 100, 1001 + i),
+                          (i + 1) % 100);
+    EXPECT_EQ(CounterRecordDepth, record.count);
+    EXPECT_EQ(3, ChooseCounter(found, record));
+    EXPECT_EQ(56, ChooseCounter(Stored(55, 1000 + 255), record));
+}
+
+// What was saved is loaded. A copy torn or damaged leaves the other one,
+// the record as it was one save before; anything else unreadable (both
+// copies damaged, a file cut short or of garbage, a folder) is no record,
+// and never stops a save that makes a whole one where it can. A link put
+// in its place is neither read nor written through.
+TEST_F(SettingsTest, TheCounterRecordOutlivesDamageAndFollowsNoLink)
+{
+    WCHAR path[MAX_PATH];
+    ASSERT_TRUE(CounterRecordPath(path, MAX_PATH));
+    CounterRecord record = {};
+    NoteStoredCounter(record, Stored(1, 10), Stored(2, 20), 2);
+    ASSERT_TRUE(SaveCounterRecord(record));
+    NoteStoredCounter(record, Stored(2, 20), Stored(3, 30), 3);
+    ASSERT_TRUE(SaveCounterRecord(record));
+    CounterRecord loaded;
+    ASSERT_TRUE(Loads(loaded));
+    EXPECT_EQ(3, loaded.storedLast);
+    EXPECT_EQ(3u, loaded.count);
+    EXPECT_EQ(3, ChooseCounter(Stored(1, 10), loaded));
+
+    const std::vector<unsigned char> whole = ReadWholeFile(path);
+    std::vector<unsigned char> damaged = whole;
+    damaged[4096 + 30] ^= 1;  // the newer copy
+    WriteBytes(path, damaged);
+    ASSERT_TRUE(Loads(loaded));
+    EXPECT_EQ(2, loaded.storedLast);
+    EXPECT_EQ(2u, loaded.count);
+    // The next save goes over the damaged copy.
+    NoteStoredCounter(loaded, Stored(2, 20), Stored(4, 40), 4);
+    ASSERT_TRUE(SaveCounterRecord(loaded));
+    ASSERT_TRUE(Loads(loaded));
+    EXPECT_EQ(4, loaded.storedLast);
+
+    damaged = whole;
+    damaged[30] ^= 1;
+    damaged[4096 + 30] ^= 1;
+    const std::vector<unsigned char> unreadable[] = {
+        damaged, std::vector<unsigned char>(whole.begin(), whole.begin() + whole.size() / 2),
+        std::vector<unsigned char>(whole.size(), 0xFF), {}};
+    for (const auto& bytes : unreadable) {
+        SCOPED_TRACE(bytes.size());
+        WriteBytes(path, bytes);
+        EXPECT_FALSE(Loads(loaded));
+        NoteStoredCounter(loaded, Stored(5, 50), Stored(6, 60), 6);
+        ASSERT_TRUE(SaveCounterRecord(loaded));
+        ASSERT_TRUE(Loads(loaded));
+        EXPECT_EQ(6, loaded.storedLast);
+        EXPECT_EQ(whole.size(), ReadWholeFile(path).size());
+    }
+
+    ScratchFolder elsewhere;
+    std::u16string someones = elsewhere.Join("someones.txt");
+    WriteText(someones, "someone's");
+    std::u16string missing = elsewhere.Join("missing.txt");
+    for (const std::u16string& target : {someones, missing}) {
+        SCOPED_TRACE(Utf8(W(target)));
+        ASSERT_EQ(0, unlink(HostPath(path).c_str()));
+        ASSERT_EQ(0, symlink(HostPath(W(target)).c_str(), HostPath(path).c_str()));
+        EXPECT_FALSE(Loads(loaded));
+        EXPECT_FALSE(SaveCounterRecord(loaded));
+        struct stat status;
+        ASSERT_EQ(0, lstat(HostPath(path).c_str(), &status));
+        EXPECT_TRUE(S_ISLNK(status.st_mode));
+    }
+    EXPECT_EQ("someone's", TextOf(someones));
+    EXPECT_FALSE(FileExists(W(missing)));
+    ASSERT_EQ(0, unlink(HostPath(path).c_str()));
+
+    ASSERT_TRUE(CreateDirectoryW(path, nullptr));
+    EXPECT_FALSE(Loads(loaded));
+    EXPECT_FALSE(SaveCounterRecord(loaded));
+    EXPECT_TRUE(GetFileAttributesW(path) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(path);
 }

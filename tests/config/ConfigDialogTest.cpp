@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/CounterLock.h"
+#include "app/CounterRecord.h"
 #include "app/Settings.h"
 #include "app/StartUp.h"
 #include "config/ConfigItems.h"
@@ -491,31 +492,30 @@ TEST_F(ConfigDialogTest, OkStoresTheCounterThatCapturesTakenMeanwhileLeft)
     EXPECT_EQ(U16(pictures.Path()), FolderSetting());
 }
 
-// A session that ended before saving its registry left a Counter behind
-// pictures already taken. OK writes the key afresh, which would make that
-// stale number look as if the user had set it: it stores the number after
-// the newest picture instead.
-TEST_F(ConfigDialogTest, OkAfterALostSessionStoresTheNumberAfterTheNewestPicture)
+// A session that ended before saving its registry left behind a Counter
+// that captures had moved on from, as the counter's record knows. OK writes
+// the key afresh, which would make that stale number look as if the user
+// had set it: it stores the Counter stored last instead, and records the
+// state it leaves.
+TEST_F(ConfigDialogTest, OkAfterALostSessionStoresTheCounterStoredLast)
 {
-    ScratchFolder pictures;
-    WriteFolderSetting(pictures.Path());
     WriteDwordSetting(L"Counter", 2);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER later = {{now.dwLowDateTime, now.dwHighDateTime}};
-    for (const char* name : {"screen02.bmp", "screen03.bmp"}) {
-        later.QuadPart += 10000000;  // a second apart, after the key's write
-        HANDLE file = CreateFileW(W(pictures.Join(name)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        FILETIME written = {later.LowPart, later.HighPart};
-        SetFileTime(file, nullptr, nullptr, &written);
-        CloseHandle(file);
-    }
+    CounterState wentBack = {true, 2, true, {0, 0}};
+    ASSERT_TRUE(RegistryStore::Instance().KeyWriteTime(SettingsRoot, SettingsPath,
+                                                       wentBack.keyWritten));
+    const CounterState third = {true, 3, true, {3, 0}}, fourth = {true, 4, true, {4, 0}};
+    CounterRecord record = {};
+    NoteStoredCounter(record, wentBack, third, 3);
+    NoteStoredCounter(record, third, fourth, 4);
+    ASSERT_TRUE(SaveCounterRecord(record));
+
     int code = RunConfigDialogDriven(
         [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); });
     EXPECT_EQ(1, code);
     EXPECT_EQ(4u, ReadDwordSetting(L"Counter"));
+    LoadCounterRecord(record);
+    EXPECT_EQ(4, record.storedLast);
+    EXPECT_EQ(4u, record.count);
 }
 
 // A capture hangs holding the lock: after the wait's patience OK still

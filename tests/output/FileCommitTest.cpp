@@ -68,20 +68,6 @@ std::vector<std::string> HostEntries(const WCHAR* folder)
     return names;
 }
 
-void WriteText(const std::u16string& name, const char* text)
-{
-    FILE* file = _wfopen(W(name), L"wb");
-    ASSERT_TRUE(file);
-    fputs(text, file);
-    fclose(file);
-}
-
-std::string TextOf(const std::u16string& name)
-{
-    std::vector<unsigned char> bytes = ReadWholeFile(W(name));
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class FileCommitTest : public ::testing::TestWithParam<Writer> {
 protected:
     FileCommitTest()
@@ -316,4 +302,64 @@ TEST(DeadScratchFiles, GoWhileALiveWritersFileAndLookAlikesStay)
     EXPECT_EQ(1, RemoveDeadScratchFiles(W(picture)));
     EXPECT_FALSE(FileExists(live));
     EXPECT_EQ("picture", TextOf(picture));
+}
+
+// Under scratch names, a link to someone's file, a link to a folder, a
+// link to a picture beside it and a second name of someone's file: each
+// entry stays, and so does what it leads to. The dead writer's file goes,
+// also with the folder named through another drive (Z:, Wine's Unix root),
+// where the names resolve alike. A link put under a failed write's scratch
+// name after the file was closed is not followed when the write gives up.
+TEST(DeadScratchFiles, LinksAndSecondNamesStayAndSoDoesWhatTheyLeadTo)
+{
+    ScratchFolder folder;
+    ScratchFolder elsewhere;
+    std::u16string picture = folder.Join("screen03.bmp");
+    WriteText(picture, "picture");
+    std::u16string victim = elsewhere.Join("victim.txt");
+    WriteText(victim, "victim");
+    std::u16string shared = elsewhere.Join("shared.txt");
+    WriteText(shared, "shared");
+    std::u16string inside = elsewhere.Join("folder");
+    ASSERT_TRUE(CreateDirectoryW(W(inside), nullptr));
+    WriteText(inside + u"\\kept.txt", "kept");
+    const char* planted[] = {"tv000001.tmp", "tv000002.tmp", "tv000003.tmp", "tv000004.tmp"};
+    ASSERT_EQ(0, symlink(UnixPath(victim).c_str(), UnixPath(folder.Join(planted[0])).c_str()));
+    ASSERT_EQ(0, symlink(UnixPath(inside).c_str(), UnixPath(folder.Join(planted[1])).c_str()));
+    ASSERT_EQ(0, symlink("screen03.bmp", UnixPath(folder.Join(planted[2])).c_str()));
+    ASSERT_EQ(0, link(UnixPath(shared).c_str(), UnixPath(folder.Join(planted[3])).c_str()));
+    WCHAR dead[MAX_PATH];
+    HANDLE gone = CreateScratchFile(W(picture), dead, MAX_PATH);
+    ASSERT_NE(INVALID_HANDLE_VALUE, gone);
+    CloseHandle(gone);
+    std::vector<std::string> kept = HostEntries(folder.Path());
+    kept.erase(std::find(kept.begin(), kept.end(), Utf8(dead + WideLength(folder.Path()) + 1)));
+
+    std::string unixPicture = UnixPath(picture);
+    std::replace(unixPicture.begin(), unixPicture.end(), '/', '\\');
+    EXPECT_EQ(1, RemoveDeadScratchFiles(W(u"Z:" + Utf16(unixPicture.c_str()))));
+    EXPECT_EQ(kept, HostEntries(folder.Path()));
+
+    WCHAR failed[MAX_PATH];
+    HANDLE closed = CreateScratchFile(W(picture), failed, MAX_PATH);
+    ASSERT_NE(INVALID_HANDLE_VALUE, closed);
+    CloseHandle(closed);
+    ASSERT_EQ(0, unlink(UnixPath(U16(failed)).c_str()));
+    ASSERT_EQ(0, symlink(UnixPath(victim).c_str(), UnixPath(U16(failed)).c_str()));
+    DiscardScratchFile(failed);
+
+    EXPECT_EQ("victim", TextOf(victim));
+    EXPECT_EQ("shared", TextOf(shared));
+    EXPECT_EQ("kept", TextOf(inside + u"\\kept.txt"));
+    EXPECT_EQ("picture", TextOf(picture));
+    struct stat status;
+    for (const char* name : planted) {
+        ASSERT_EQ(0, lstat(UnixPath(folder.Join(name)).c_str(), &status)) << name;
+        EXPECT_TRUE(S_ISLNK(status.st_mode) || status.st_nlink == 2) << name;
+    }
+    // Taken away here, by the host: the folder's removal through Wine would
+    // follow them.
+    for (const char* name : planted)
+        unlink(UnixPath(folder.Join(name)).c_str());
+    unlink(UnixPath(U16(failed)).c_str());
 }

@@ -3,10 +3,13 @@
 #include <signal.h>
 #include <stdio.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 
+#include "app/CounterRecord.h"
 #include "app/Settings.h"
+#include "platform/HostFiles.h"
 #include "platform/WideCrt.h"
 
 std::string Utf8(const WCHAR* text)
@@ -44,6 +47,20 @@ std::vector<unsigned char> ReadWholeFile(const WCHAR* windowsPath)
 bool FileExists(const WCHAR* windowsPath)
 {
     return GetFileAttributesW(windowsPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteText(const std::u16string& windowsPath, const char* text)
+{
+    FILE* file = _wfopen(W(windowsPath), L"wb");
+    ASSERT_TRUE(file);
+    fputs(text, file);
+    fclose(file);
+}
+
+std::string TextOf(const std::u16string& windowsPath)
+{
+    std::vector<unsigned char> bytes = ReadWholeFile(W(windowsPath));
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<std::string> FolderEntries(const WCHAR* folder)
@@ -139,6 +156,12 @@ void ClearSettingsKey()
 {
     RegDeleteTreeW(HKEY_CURRENT_USER, SettingsPath);
     RegDeleteKeyW(HKEY_CURRENT_USER, SettingsPath);
+    // By the host: deleted through Wine, a link planted there would take
+    // its target with it.
+    WCHAR record[MAX_PATH];
+    char unixRecord[4096];
+    if (CounterRecordPath(record, MAX_PATH) && UnixPathOf(record, unixRecord, sizeof unixRecord))
+        unlink(unixRecord);
 }
 
 bool SettingsKeyExists()

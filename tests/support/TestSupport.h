@@ -25,6 +25,9 @@ inline const WCHAR* W(const std::u16string& text)
 // Whole contents of a file named by a Windows path; empty when missing.
 std::vector<unsigned char> ReadWholeFile(const WCHAR* windowsPath);
 bool FileExists(const WCHAR* windowsPath);
+// A file of the given text, made anew or replaced; and a file's text.
+void WriteText(const std::u16string& windowsPath, const char* text);
+std::string TextOf(const std::u16string& windowsPath);
 
 // Names of the entries of a folder (not "." and ".."), sorted.
 std::vector<std::string> FolderEntries(const WCHAR* folder);
@@ -59,7 +62,8 @@ private:
     WCHAR path_[MAX_PATH];
 };
 
-// Deletes HKCU\Software\Tavro and everything under it.
+// Deletes HKCU\Software\Tavro and everything under it, and the counter's
+// record: the program as freshly installed.
 void ClearSettingsKey();
 bool SettingsKeyExists();
 // Names of the values under the settings key.
