@@ -84,6 +84,9 @@ tavro_wineserver() {
 # takes its picture.
 tavro_become_wine() {  # [--with-share] PROGRAM ARGUMENTS...
     [ -z "$TAVRO_PREFIX_LOCK" ] || exec {TAVRO_PREFIX_LOCK}>&-
+    # Wine keeps its server's socket in /tmp; Debian 13's server aborts when
+    # TMPDIR is set at all (as pam_tmpdir sets it for every login).
+    unset TMPDIR
     if [ "$1" = --with-share ]; then
         shift
         exec setsid "$@"
@@ -236,7 +239,7 @@ tavro_wineserver_socket() {
     [ -f "$WINEPREFIX/wineserver" ] || return 1
     read -r name <"$WINEPREFIX/wineserver"
     read -r device inode < <(stat -c '%D %i' "$WINEPREFIX")
-    printf '%s/%s/server-%s-%x/socket\n' "${TMPDIR:-/tmp}" "$name" "$device" "$inode"
+    printf '/tmp/%s/server-%s-%x/socket\n' "$name" "$device" "$inode"
 }
 
 # The wineserver process serving the session whose socket is given: the
