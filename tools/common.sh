@@ -189,24 +189,36 @@ tavro_build() {
 }
 
 # Whether the last build of these files, by its stamp, came after every
-# change to the program's sources (their folders and files, and the
-# build's own files): a warm start then needs no run of Ninja, which costs
-# more than all the rest of the launcher. A changed or new source, a build
-# configured again or a built file gone sends the start to Ninja.
+# change to the program's sources (every folder and file of the tree but
+# what the program's build never reads, so that a new folder counts) and
+# to the build's own files: a warm start then needs no run of Ninja, which
+# costs more than all the rest of the launcher. A changed or new source, a
+# build configured again or a built file gone sends the start to Ninja.
 tavro_built_files_current() {  # STAMP FILE...
-    local stamp=$1 built source
+    local stamp=$1 built entry
     shift
     [ -f "$stamp" ] && [ "$TAVRO_BUILD/build.ninja" -ot "$stamp" ] || return 1
     for built; do
         [ -f "$built" ] || return 1
     done
-    for source in "$TAVRO_ROOT"/CMakeLists.txt "$TAVRO_ROOT"/{app,cmake,config,optiontree,output} \
-        "$TAVRO_ROOT"/{platform,platform/windows,platform/winelib,res} \
-        "$TAVRO_ROOT"/{app,cmake,config,optiontree,output,platform,platform/windows}/* \
-        "$TAVRO_ROOT"/{platform/winelib,res}/*; do
-        [ "$source" -nt "$stamp" ] && return 1
+    for entry in "$TAVRO_ROOT"/*; do
+        case ${entry##*/} in
+            build | build-* | bench | docs | tests | tools | README.md | run-tests | tavro) ;;
+            *) tavro_newer_than "$stamp" "$entry" && return 1 ;;
+        esac
     done
     return 0
+}
+
+# Whether an entry, or anything in it, is newer than the stamp.
+tavro_newer_than() {  # STAMP ENTRY...
+    local stamp=$1 entry
+    shift
+    for entry; do
+        [ "$entry" -nt "$stamp" ] && return 0
+        [ -d "$entry" ] && [ ! -L "$entry" ] && tavro_newer_than "$stamp" "$entry"/* && return 0
+    done
+    return 1
 }
 
 # Builds the targets and stamps the build with the time it started, so a
