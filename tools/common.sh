@@ -28,7 +28,7 @@ WINE= WINE_DIR= WINESERVER= WINE_TOOLS_DIR= WINE_NLS_DIR= WINE_INF=
 # add their own.
 TAVRO_PACKAGES=(wine wine64 wine64-tools libwine-dev libjpeg62-turbo-dev cmake ninja-build g++
                 xvfb xauth x11-utils)
-TAVRO_TEST_PACKAGES=(googletest libjpeg-turbo-progs xdotool openbox e2fsprogs)
+TAVRO_TEST_PACKAGES=(googletest libjpeg-turbo-progs xdotool openbox e2fsprogs weston xwayland)
 
 # The Windows program's build: its packages, its libjpeg and its tree; and
 # the Wine session the programs run in.

@@ -20,6 +20,7 @@ TAVRO_SESSION_LOCK=
 TAVRO_PREFIX_LOCK=
 TAVRO_XVFB_PID=
 TAVRO_SCREEN_SIZE=
+TAVRO_SCREEN_XWAYLAND=0
 TAVRO_TEMP_FILES=()
 TAVRO_OWNS_WINE=0
 
@@ -167,21 +168,24 @@ tavro_set_dpi() {
 # ---- The session's record -------------------------------------------------
 
 # The record, a line each: the display and its screen's size, the
-# wineserver's socket and process id, and the keeper's identity
-# (tavro_process_identity); read into TAVRO_RECORD_SCREEN, _SOCKET,
-# _SERVER and _KEEPER, all empty when there is none.
+# wineserver's socket and process id, the keeper's identity
+# (tavro_process_identity), and "xwayland" when the X server is Xwayland;
+# read into TAVRO_RECORD_SCREEN, _SOCKET, _SERVER, _KEEPER and _XWAYLAND,
+# all empty when there is none.
 tavro_read_session_record() {
     TAVRO_RECORD_SCREEN= TAVRO_RECORD_SOCKET= TAVRO_RECORD_SERVER= TAVRO_RECORD_KEEPER=
+    TAVRO_RECORD_XWAYLAND=
     [ -f "$WINEPREFIX/.tavro-screen" ] || return 1
     {
         read -r TAVRO_RECORD_SCREEN
         read -r TAVRO_RECORD_SOCKET
         read -r TAVRO_RECORD_SERVER
         read -r TAVRO_RECORD_KEEPER
+        read -r TAVRO_RECORD_XWAYLAND
     } <"$WINEPREFIX/.tavro-screen" || true
 }
 
-tavro_write_session_record() {  # SCREEN SOCKET SERVER KEEPER
+tavro_write_session_record() {  # SCREEN SOCKET SERVER KEEPER [xwayland]
     printf '%s\n' "$@" >"$WINEPREFIX/.tavro-screen"
 }
 
@@ -326,7 +330,7 @@ tavro_bind_wine_session() {
         # stayed: a new one keeps it from here on.
         tavro_keep_session
         tavro_write_session_record "$TAVRO_RECORD_SCREEN" "$TAVRO_RECORD_SOCKET" \
-            "$TAVRO_RECORD_SERVER" "$TAVRO_KEEPER"
+            "$TAVRO_RECORD_SERVER" "$TAVRO_KEEPER" "$TAVRO_RECORD_XWAYLAND"
     fi
     # Still under the prefix's lock, so no other restart comes in between.
     flock -s "$TAVRO_SESSION_LOCK"
@@ -342,10 +346,12 @@ tavro_restart_session() {
     # session lasts: a harmless program starts them, with nothing attached.
     tavro_setup_program
     tavro_wine "$TAVRO_SETUP_PROGRAM" --mode </dev/null >/dev/null 2>&1 || true
-    local socket server=
+    local socket server= kind=
     tavro_keep_session
     socket=$(tavro_wineserver_socket) && server=$(tavro_wineserver_pid "$socket") || true
-    tavro_write_session_record "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$TAVRO_KEEPER"
+    [ "$TAVRO_SCREEN_XWAYLAND" -eq 0 ] || kind=xwayland
+    tavro_write_session_record "$DISPLAY $TAVRO_SCREEN_SIZE" "$socket" "$server" "$TAVRO_KEEPER" \
+        "$kind"
 }
 
 # Wine ends the desktop a second after its last program and the next
@@ -580,21 +586,27 @@ tavro_judge_run() {  # STATUS ARGUMENTS...
 # cannot be reached.
 tavro_screen_size() {
     local info
-    info=$(tavro_screen_dimensions "$1") || return 1
+    info=$(tavro_screen_facts "$1")
     tavro_size_in "$info" || return 1
     echo "$TAVRO_SIZE_FOUND"
 }
 
-# The one line of xdpyinfo's that matters (it says some 100 KB in all,
-# which the shell would take long to read).
-tavro_screen_dimensions() {
-    xdpyinfo -display "$1" 2>/dev/null | grep 'dimensions:'
+# What matters of what xdpyinfo says (some 100 KB in all, which the shell
+# would take long to read): the screen's dimensions, and whether the server
+# is Xwayland (an extension of that name since Xwayland 23.1, an atom of its
+# own before).
+tavro_screen_facts() {
+    xdpyinfo -display "$1" 2>/dev/null | grep -E 'dimensions:|XWAYLAND'
+    xlsatoms -display "$1" -name _XWAYLAND_ALLOW_COMMITS 2>/dev/null
 }
 
-# The screen's size in what xdpyinfo said, into TAVRO_SIZE_FOUND.
+# The screen's size in what tavro_screen_facts said, into TAVRO_SIZE_FOUND,
+# and TAVRO_XWAYLAND_FOUND (1 for Xwayland).
 tavro_size_in() {
     [[ $1 =~ dimensions:\ +([0-9]+x[0-9]+) ]] || return 1
     TAVRO_SIZE_FOUND=${BASH_REMATCH[1]}
+    TAVRO_XWAYLAND_FOUND=0
+    [[ $1 != *XWAYLAND* ]] || TAVRO_XWAYLAND_FOUND=1
 }
 
 # Asks the X server in DISPLAY for its screen in the background, so that
@@ -609,12 +621,13 @@ tavro_ask_screen() {
     if tavro_read_session_record && [ "${TAVRO_RECORD_SCREEN% *}" = "$DISPLAY" ] &&
         tavro_session_keeper_runs; then
         TAVRO_SCREEN_SIZE=${TAVRO_RECORD_SCREEN##* }
+        [ -z "$TAVRO_RECORD_XWAYLAND" ] || TAVRO_SCREEN_XWAYLAND=1
         TAVRO_SCREEN_KNOWN=1
         return 0
     fi
     # Before the first install there is nothing to ask with yet.
     command -v xdpyinfo >/dev/null || return 0
-    exec {TAVRO_SCREEN_ANSWER}< <(tavro_screen_dimensions "$DISPLAY")
+    exec {TAVRO_SCREEN_ANSWER}< <(tavro_screen_facts "$DISPLAY")
 }
 
 # The answer asked for above (closed, so that no program inherits it);
@@ -635,13 +648,14 @@ tavro_use_screen() {
     local policy=$1 private_screen=$2
     [ "$TAVRO_SCREEN_KNOWN" -eq 1 ] && return 0
     if [ -n "${DISPLAY:-}" ]; then
-        if [ -n "$TAVRO_SCREEN_ANSWER" ] && tavro_screen_answer; then
+        # Asked again when the question in the background found no answer:
+        # an X server under load may refuse a connection now and then.
+        if { [ -n "$TAVRO_SCREEN_ANSWER" ] && tavro_screen_answer; } ||
+            tavro_size_in "$(tavro_screen_facts "$DISPLAY")"; then
             TAVRO_SCREEN_SIZE=$TAVRO_SIZE_FOUND
+            TAVRO_SCREEN_XWAYLAND=$TAVRO_XWAYLAND_FOUND
             return 0
         fi
-        # Asked (again, when the question in the background found no answer:
-        # an X server under load may refuse a connection now and then).
-        TAVRO_SCREEN_SIZE=$(tavro_screen_size "$DISPLAY") && return 0
         if [ "$policy" != any ]; then
             local number=${DISPLAY##*:}
             if [[ $number == *.* ]] && tavro_screen_size "${DISPLAY%.*}" >/dev/null; then
