@@ -29,16 +29,6 @@ DWORD Mix(DWORD x)
 
 LONG ScratchSequence = 0;
 
-// Characters of finalName up to and including its last separator.
-size_t FolderPartLength(const WCHAR* finalName)
-{
-    size_t folderEnd = 0;
-    for (size_t i = 0; finalName[i]; ++i)
-        if (finalName[i] == L'\\' || finalName[i] == L'/')
-            folderEnd = i + 1;
-    return folderEnd;
-}
-
 // Removes path, the entry `name` of the folder resolvedFolder, when it is a
 // scratch file of that folder's own: a plain file there and nowhere else
 // (IsPlainFileListedAs) that no writer holds. It is opened without

@@ -23,12 +23,18 @@ bool EndsWithSeparator(const WCHAR* path)
 
 }  // namespace
 
-bool FolderOfFile(const WCHAR* file, WCHAR* folder, size_t capacity)
+size_t FolderPartLength(const WCHAR* file)
 {
     size_t folderEnd = 0;
     for (size_t i = 0; file[i]; ++i)
         if (file[i] == L'\\' || file[i] == L'/')
             folderEnd = i + 1;
+    return folderEnd;
+}
+
+bool FolderOfFile(const WCHAR* file, WCHAR* folder, size_t capacity)
+{
+    size_t folderEnd = FolderPartLength(file);
     if (folderEnd == 0)
         return WideCopy(folder, capacity, L".");
     if (folderEnd >= capacity)

@@ -11,6 +11,10 @@
 // Enough for any name a folder of a picture's length resolves to.
 const size_t ResolvedNameCapacity = 1024;
 
+// How many characters of the name of a file are its folder part, up to and
+// including its last separator (0 for a bare file name).
+size_t FolderPartLength(const WCHAR* file);
+
 // The folder part of the name of a file, its final separator kept ("." for
 // a bare file name); false when it does not fit capacity.
 bool FolderOfFile(const WCHAR* file, WCHAR* folder, size_t capacity);
