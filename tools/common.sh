@@ -133,12 +133,13 @@ tavro_locate_wine() {
                     printf -v "$name" '%s' "$value" ;;
             esac
         done <"$places"
-        tavro_wine_places_hold && { WINE_DIR=${WINE%/*}; return 0; }
     fi
-    tavro_find_wine_places
-    mkdir -p "$TAVRO_STATE"
-    printf '%s\n' "WINE=$WINE" "WINESERVER=$WINESERVER" "WINE_TOOLS_DIR=$WINE_TOOLS_DIR" \
-        "WINE_NLS_DIR=$WINE_NLS_DIR" "WINE_INF=$WINE_INF" >"$places"
+    if ! tavro_wine_places_hold; then
+        tavro_find_wine_places
+        mkdir -p "$TAVRO_STATE"
+        printf '%s\n' "WINE=$WINE" "WINESERVER=$WINESERVER" "WINE_TOOLS_DIR=$WINE_TOOLS_DIR" \
+            "WINE_NLS_DIR=$WINE_NLS_DIR" "WINE_INF=$WINE_INF" >"$places"
+    fi
     WINE_DIR=${WINE%/*}
 }
 

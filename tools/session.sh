@@ -38,13 +38,14 @@ tavro_wine_environment() {
         *) export LANG=C.UTF-8 LC_CTYPE=C.UTF-8; unset LC_ALL ;;
     esac
     export WINEDEBUG=${WINEDEBUG:--all}
-    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-"mscoree,mshtml="};winedbg.exe=d"
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+    [[ $WINEDLLOVERRIDES == *winedbg.exe=d* ]] || WINEDLLOVERRIDES+=";winedbg.exe=d"
     export WINELOADER=$WINE
     # A file-size limit (ulimit -f) would end Wine's processes: the session's
-    # server as it writes the registry (Wine 10's, at its start), and the
-    # Windows program, which cannot ignore a Unix signal. Ignored here, the
-    # signal is ignored in all of them, and a write past the limit fails as
-    # on a full medium. (The winelib program ignores it itself.)
+    # server as it writes the registry, and the Windows program, which
+    # cannot ignore a Unix signal. Ignored here, the signal is ignored in all
+    # of them, and a write past the limit fails as on a full medium. (The
+    # winelib program ignores it itself.)
     trap '' XFSZ
 }
 
@@ -470,10 +471,10 @@ tavro_session_users() {
 }
 
 # Runs the program with the arguments in the session, holding its share
-# (tavro_become_wine --with-share), and passes on what it said. Its output goes to
-# files, not pipes: Wine starts and ends a program whose standard output
-# or error is a pipe markedly slower (some 25 ms a capture), and a pipe
-# stays open while anything the program started runs. On a private screen
+# (tavro_become_wine --with-share), and passes on what it said. Its output
+# goes to files, not pipes: Wine starts and ends a program whose standard
+# output or error is a pipe markedly slower (some 25 ms a capture), and a
+# pipe stays open while anything the program started runs. On a private screen
 # (--live) what it says is passed on as it says it, as it may wait there
 # for a tap until Ctrl-C. The exit code is the program's; a run that did
 # not end by itself ends the launcher (tavro_judge_run).
@@ -481,7 +482,7 @@ tavro_run_program() {  # [--live] PROGRAM ARGUMENTS...
     local live=0 status=0 program passer=
     [ "$1" = --live ] && { live=1; shift; }
     local said=$TAVRO_RUN_FILES.said errors=$TAVRO_RUN_FILES.errors
-    : >"$said"
+    : >"$said"  # there before tail follows it
     (tavro_become_wine --with-share "$WINE" "$@") >"$said" 2>"$errors" </dev/null &
     program=$!
     tavro_process_identity "$program" && echo "$TAVRO_PROCESS_IDENTITY" >>"$TAVRO_RUN_FILES.what"
@@ -560,7 +561,7 @@ tavro_judge_run() {  # STATUS ARGUMENTS...
         esac
     done <"$TAVRO_RUN_FILES.said"
     [ "$ended" -eq 0 ] || return "$status"
-    if [ "$*" = -config ]; then
+    if [ "${*,,}" = -config ]; then
         when="while the settings dialog was open"
     elif [ "$saved" -eq 1 ]; then
         when="after the picture above was saved"
